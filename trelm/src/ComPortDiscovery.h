@@ -1,0 +1,29 @@
+// Lists the COM ports on which a device may answer, one number at a time and
+// in ascending order, so that a caller may stop early.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trelm {
+
+class ComPortDiscovery {
+public:
+    // `sysfsRoot` is where the kernel's sysfs is mounted; tests pass a fake tree.
+    explicit ComPortDiscovery(std::string sysfsRoot = "/sys");
+
+    // The next port number, or nullopt when there are no more.
+    std::optional<uint8_t> Next();
+
+private:
+    std::string m_sysfsRoot;
+    unsigned m_next = 1;
+    bool m_started = false;
+    // Filled on the first call: the numbers to yield, ascending.
+    std::vector<uint8_t> m_numbers;
+    std::size_t m_index = 0;
+};
+
+} // namespace trelm
