@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// An INI-style text file kept in memory: ordered sections of ordered key/value
+// pairs. The whole file is read at Load; every later read and write goes to
+// memory until Save writes it back (atomically, with an optional numbered
+// backup of the previous file).
+//
+// Used for the settings file "quarnloader.ini" and the local file library
+// "filelib.ini". Sections and pairs keep file order, duplicates included; a
+// lookup takes the first section of a name and the last pair of a key.
+class IniEx {
+public:
+    explicit IniEx(int growStep = 4);
+    virtual ~IniEx();
+
+    IniEx(const IniEx&) = delete;
+    IniEx& operator=(const IniEx&) = delete;
+
+    // Reads `path` into the store. A store that already holds a file saves it
+    // (without backup) and empties itself first. Fails when the file does not
+    // exist (unless createIfMissing), cannot be opened for reading and
+    // writing, or is marked read-only.
+    bool Load(const QString& path, bool autoSave, bool createIfMissing, bool caseInsensitive,
+              bool makeBackup);
+    // Load of `name` in the program's own folder: the folder of argv[0], or
+    // the current working directory when argv[0] names no folder.
+    bool LoadBesideProgram(const QString& name, bool autoSave, bool createIfMissing,
+                           bool caseInsensitive, bool makeBackup);
+    bool IsLoaded() const { return loaded; }
+
+    // The value of the last `key` in the first section `section`, cut at its
+    // last ";" (the stored value keeps it); `defaultValue` when absent.
+    QString ReadValue(const QString& section, const QString& key,
+                      const QString& defaultValue) const;
+    void WriteValue(const QString& section, const QString& key, const QString& value);
+    bool RemoveValue(const QString& section, const QString& key);
+    // Appends the keys of `section`, in file order, to `list`.
+    void ListKeys(const QString& section, QStringList& list) const;
+
+    // Writes the store when it holds changes. Returns the backup file name
+    // (empty when no backup has been made, nothing was written or the write
+    // failed).
+    QString Save(bool makeBackup);
+    void Clear();
+    // Deletes the file from disk and empties the store; false (and nothing
+    // changed) when the file cannot be deleted.
+    bool DeleteStoreFile();
+
+    QString GetFileName() const { return fileName; }
+    bool IsModified() const { return modified; }
+
+    // argv[0] of this process as it was started.
+    static QString ProgramPath();
+
+private:
+    int FindSection(const QString& section) const;
+    int FindKey(int slot, const QString& key) const;
+    int AddSection(const QString& name, bool hasHeader);
+    bool Same(const QString& a, const QString& b) const;
+    void ParseText(const QString& text);
+    QString Serialize() const;
+    QString ChooseBackupFileName() const;
+    void CopyToBackup();
+
+    QString fileName;
+    QStringList sectionNames;
+    // Per section slot: false only for the unnamed section that holds the key
+    // lines found before the file's first header; it is written back without
+    // a header line so that it stays in front.
+    QList<bool> sectionHeaders;
+    QList<QStringList> keyLists;
+    QList<QStringList> valueLists;
+    int sectionCount = 0;
+    int growStep;
+    bool caseInsensitive = true;
+    bool autoSave = true;
+    bool makeBackup = false;
+    bool modified = false;
+    bool loaded = false;
+    QString backupFileName;
+};
