@@ -11,15 +11,21 @@ namespace trelm {
 
 class ComPortDiscovery {
 public:
-    // `sysfsRoot` is where the kernel's sysfs is mounted; tests pass a fake tree.
-    explicit ComPortDiscovery(std::string sysfsRoot = "/sys");
+    // `sysfsRoot` is where the kernel's sysfs is mounted and `devRoot` holds
+    // the device nodes; tests pass fake trees for both.
+    explicit ComPortDiscovery(std::string sysfsRoot = "/sys", std::string devRoot = "/dev");
 
     // The next port number, or nullopt when there are no more.
     std::optional<uint8_t> Next();
 
 private:
+    void Collect();
+    void CollectFromDirectory(const std::string& dir);
+    void CollectFromFixedTable();
+    bool ShowsHardware(const std::string& deviceName) const;
+
     std::string m_sysfsRoot;
-    unsigned m_next = 1;
+    std::string m_devRoot;
     bool m_started = false;
     // Filled on the first call: the numbers to yield, ascending.
     std::vector<uint8_t> m_numbers;

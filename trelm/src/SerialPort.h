@@ -63,6 +63,12 @@ protected:
     struct termios m_dcb {};
     Timeouts m_timeouts{};
     std::string m_settingsText;
+
+private:
+    // The open handle has taken a character format from a mode string. A
+    // pseudo-terminal cannot hold one, so m_dcb keeps it for the next mode
+    // string that leaves some of it unchanged.
+    bool m_formatApplied = false;
 };
 
 } // namespace trelm
