@@ -1,0 +1,117 @@
+// Conversions of device time stamps: the clamped calendar time of the
+// records, and the local-time round trip used by the two copies.
+#include "DeviceTime.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <ctime>
+
+using trelm::DeviceTime;
+
+namespace {
+
+std::array<int, 7> Fields(const TRELM_SYSTEMTIME& t) {
+    return {t.wYear, t.wMonth, t.wDay, t.wDayOfWeek, t.wHour, t.wMinute, t.wSecond};
+}
+
+DeviceTime::Stamp Valid() {
+    DeviceTime::Stamp s;
+    s.hour = 12;
+    s.minute = 34;
+    s.second = 56;
+    s.day = 15;
+    s.month = 6;
+    s.year = 2020;
+    s.dayOfWeek = 1;
+    return s;
+}
+
+TEST(LibraryDeviceTime, EachFieldIsClampedOnItsOwn) {
+    struct Row {
+        const char* name;
+        void (*change)(DeviceTime::Stamp&);
+        std::array<int, 7> expected; // year month day weekday hour minute second
+    };
+    const Row rows[] = {
+        {"in range", [](DeviceTime::Stamp&) {}, {2020, 6, 15, 1, 12, 34, 56}},
+        {"day 0", [](DeviceTime::Stamp& s) { s.day = 0; }, {2020, 6, 1, 1, 12, 34, 56}},
+        {"day 32", [](DeviceTime::Stamp& s) { s.day = 32; }, {2020, 6, 1, 1, 12, 34, 56}},
+        {"month 13", [](DeviceTime::Stamp& s) { s.month = 13; }, {2020, 1, 15, 1, 12, 34, 56}},
+        {"year 1969", [](DeviceTime::Stamp& s) { s.year = 1969; }, {2000, 6, 15, 1, 12, 34, 56}},
+        {"year 2039", [](DeviceTime::Stamp& s) { s.year = 2039; }, {2000, 6, 15, 1, 12, 34, 56}},
+        {"year 1970", [](DeviceTime::Stamp& s) { s.year = 1970; }, {1970, 6, 15, 1, 12, 34, 56}},
+        {"weekday 7", [](DeviceTime::Stamp& s) { s.dayOfWeek = 7; }, {2020, 6, 15, 0, 12, 34, 56}},
+        {"hour 24", [](DeviceTime::Stamp& s) { s.hour = 24; }, {2020, 6, 15, 1, 0, 34, 56}},
+        {"minute 60", [](DeviceTime::Stamp& s) { s.minute = 60; }, {2020, 6, 15, 1, 12, 0, 56}},
+        {"second 60", [](DeviceTime::Stamp& s) { s.second = 60; }, {2020, 6, 15, 1, 12, 34, 0}},
+        {"30 February",
+         [](DeviceTime::Stamp& s) { s.month = 2, s.day = 30; },
+         {2020, 2, 30, 1, 12, 34, 56}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        DeviceTime::Stamp stamp = Valid();
+        row.change(stamp);
+        const TRELM_SYSTEMTIME time = DeviceTime::Clamped(stamp);
+        EXPECT_EQ(Fields(time), row.expected);
+        EXPECT_EQ(time.wMilliseconds, 0);
+    }
+}
+
+TEST(LibraryDeviceTime, ReplyAndListingLayoutsReadTheSameStamp) {
+    const uint8_t info[] = {0xFF, 12, 34, 56, 15, 6, 0xE4, 0x07, 1};
+    const uint8_t listing[] = {0xFF, 15, 6, 0xE4, 0x07, 1, 0xEE, 12, 34, 56};
+    const TRELM_SYSTEMTIME a = DeviceTime::Clamped(DeviceTime::FromInfoReply(info, 1));
+    const TRELM_SYSTEMTIME b = DeviceTime::Clamped(DeviceTime::FromListingEntry(listing, 1));
+    EXPECT_EQ(Fields(a), (std::array<int, 7>{2020, 6, 15, 1, 12, 34, 56}));
+    EXPECT_EQ(Fields(b), Fields(a));
+}
+
+TEST(LibraryDeviceTime, LocalTimeRoundTrip) {
+    const std::time_t when = 1700000000; // November 2023
+    std::tm local{};
+    ASSERT_NE(localtime_r(&when, &local), nullptr);
+    const TRELM_SYSTEMTIME calendar = DeviceTime::LocalCalendar(when);
+    EXPECT_EQ(Fields(calendar),
+              (std::array<int, 7>{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                  local.tm_wday, local.tm_hour, local.tm_min, local.tm_sec}));
+
+    DeviceTime::Stamp stamp;
+    stamp.year = calendar.wYear;
+    stamp.month = static_cast<uint8_t>(calendar.wMonth);
+    stamp.day = static_cast<uint8_t>(calendar.wDay);
+    stamp.hour = static_cast<uint8_t>(calendar.wHour);
+    stamp.minute = static_cast<uint8_t>(calendar.wMinute);
+    stamp.second = static_cast<uint8_t>(calendar.wSecond);
+    EXPECT_EQ(DeviceTime::ToPosixTime(stamp), std::optional<std::time_t>(when));
+}
+
+TEST(LibraryDeviceTime, StampsThatNameNoMomentGiveNoPosixTime) {
+    struct Row {
+        const char* name;
+        void (*change)(DeviceTime::Stamp&);
+    };
+    const Row rows[] = {
+        {"month 0", [](DeviceTime::Stamp& s) { s.month = 0; }},
+        {"month 13", [](DeviceTime::Stamp& s) { s.month = 13; }},
+        {"day 0", [](DeviceTime::Stamp& s) { s.day = 0; }},
+        {"31 June", [](DeviceTime::Stamp& s) { s.day = 31; }},
+        {"29 February 2021", [](DeviceTime::Stamp& s) { s.year = 2021, s.month = 2, s.day = 29; }},
+        {"hour 24", [](DeviceTime::Stamp& s) { s.hour = 24; }},
+        {"minute 60", [](DeviceTime::Stamp& s) { s.minute = 60; }},
+        {"all zero", [](DeviceTime::Stamp& s) { s = DeviceTime::Stamp{}; }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        DeviceTime::Stamp stamp = Valid();
+        row.change(stamp);
+        EXPECT_FALSE(DeviceTime::ToPosixTime(stamp).has_value());
+    }
+    DeviceTime::Stamp leap = Valid();
+    leap.month = 2;
+    leap.day = 29; // 2020 is a leap year
+    EXPECT_TRUE(DeviceTime::ToPosixTime(leap).has_value());
+}
+
+} // namespace
