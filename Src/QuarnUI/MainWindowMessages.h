@@ -49,6 +49,15 @@ public:
     virtual LanguageReader& ErrReader() = 0;
     virtual QString GetStartupFolder() const = 0;
 
+    // The local list, as the option pages reach it.
+    // Writes the marks of the local list's rows into the file library
+    // (the list's UpdateFileLibrary); false when a row's marks cannot be read.
+    virtual bool UpdateFileLibrary() = 0;
+    // Rebuilds the local list (columns and rows) from the stored LOCAL_PATH.
+    virtual void RefreshLocalList() = 0;
+    // Whether the file lists are in service mode.
+    virtual bool IsServiceMode() const = 0;
+
     // The two copy operations, started by the buttons and the arrow keys.
     virtual void CopyToDevice() = 0;
     virtual void CopyFromDevice() = 0;

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "SortedComboBox.h"
+
+#include <QList>
+#include <QString>
+
+class MainWindowMessages;
+
+// The drop-down list of the COM ports present on this machine. Every entry
+// reads "COM %i" and carries the port number as its data (the device path
+// shows as its tool tip); the list is sorted by text, so "COM 10" comes
+// between "COM 1" and "COM 2". The dialogs that use it add "AUTO" (data 0).
+//
+// Ports are found the way the device link finds them: a TRELM_PORTS
+// directory, when the variable names one, is the whole port map ("comN" is
+// COM N); otherwise a fixed table (COM1-32 /dev/ttyS0-31, COM33-64
+// /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31) whose nodes count only when
+// sysfs shows hardware behind them. Every candidate must then pass a probe
+// of the port itself.
+class ComPortSelector : public SortedComboBox {
+    Q_OBJECT
+
+public:
+    struct Candidate {
+        int number = 0;
+        QString devicePath;
+    };
+
+    explicit ComPortSelector(MainWindowMessages& mainWindow, QWidget* parent = nullptr);
+    ~ComPortSelector() override;
+
+    // Where the fixed table looks: sysfs (default "/sys") and the device
+    // folder (default "/dev").
+    void SetSystemRoots(const QString& sysfsRoot, const QString& devRoot);
+
+    // Adds one entry per port found. When none is found the main window is
+    // sent program error 1130 and the answer is false.
+    bool FillPorts();
+    // The port number of the selected entry; -1 when nothing is selected.
+    int GetSelectedPort() const;
+    // Selects the entry whose data is `port`; none when no entry has it.
+    void SelectPort(int port);
+
+    // The ports that may exist, ascending, before the probe.
+    QList<Candidate> FindCandidates() const;
+    // Whether a port is present at `devicePath`: it opens for reading and
+    // writing and its line settings can be read, or the open is refused
+    // because another program holds the port (EACCES, EBUSY, EPERM).
+    static bool ProbePort(const QString& devicePath);
+
+private:
+    QList<Candidate> CandidatesInDirectory(const QString& dir) const;
+    QList<Candidate> CandidatesInFixedTable() const;
+    bool ShowsHardware(const QString& deviceName) const;
+
+    MainWindowMessages& mainWindow;
+    QString sysfsRoot = QStringLiteral("/sys");
+    QString devRoot = QStringLiteral("/dev");
+};

@@ -1,0 +1,1098 @@
+#include "QuarnUIDlg.h"
+
+#include "About.h"
+#include "DebugLog.h"
+#include "DlgQuit.h"
+#include "FileInfo.h"
+#include "LocalFileList.h"
+#include "ProgressWnd.h"
+#include "SettingsKeys.h"
+#include "Splash.h"
+#include "TargetFileList.h"
+#include "TextKeys.h"
+#include "WaitAny.h"
+
+#include "trelm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <tuple>
+#include <unistd.h>
+
+namespace {
+
+using namespace SettingsKeys;
+
+QString Text(const char* key) {
+    return QLatin1String(key);
+}
+
+// The leading decimal number of `text` as the C library's atoi reads it
+// (white space, one sign, digits; no digits give 0), kept within int.
+int LeadingNumber(const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    const long value = std::strtol(bytes.constData(), nullptr, 10);
+    if (value > INT_MAX) {
+        return INT_MAX;
+    }
+    if (value < INT_MIN) {
+        return INT_MIN;
+    }
+    return static_cast<int>(value);
+}
+
+// The layout is given in dialog units: a quarter of the font's average
+// character width across, an eighth of its height down.
+struct DialogUnits {
+    explicit DialogUnits(const QFont& font) {
+        const QFontMetrics metrics(font);
+        const int alphabet = metrics.horizontalAdvance(
+            QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+        baseX = (alphabet / 26 + 1) / 2;
+        baseY = metrics.height();
+    }
+    int X(int units) const { return units * baseX / 4; }
+    int Y(int units) const { return units * baseY / 8; }
+    int baseX = 6;
+    int baseY = 13;
+};
+
+// Library result codes whose message is the text of their key; the others
+// show the key's name as it stands.
+bool LibraryCodeIsLookedUp(int code) {
+    switch (code) {
+    case TRELM_ERROR_BAD_PARAMETERS:
+    case TRELM_ERROR_COMPORT_NOT_OPENED:
+    case TRELM_ERROR_COMM_FAILED:
+    case 7: // shares the key of code 6
+    case TRELM_ERROR_UNEXPECTED_DATA:
+    case TRELM_ERROR_DEVICE_ERROR:
+    case TRELM_ERROR_NOT_SUPPORTED:
+    case TRELM_ERROR_DEVICE_UNKNOWN_CMD:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char* ProgramErrorKey(int code) {
+    switch (code) {
+    case 2:
+        return TextKeys::ERROR_FILE_NOT_FOUND;
+    case 3:
+        return TextKeys::ERROR_PATH_NOT_FOUND;
+    case 4:
+        return TextKeys::ERROR_TOO_MANY_OPEN_FILES;
+    case 5:
+        return TextKeys::ERROR_ACCESS_DENIED;
+    case 1124:
+        return TextKeys::ERR_FILECACHE_UPDATE;
+    case 1126:
+        return TextKeys::ERR_FILE_CACHE_NOT_FOUND;
+    case 1128:
+        return TextKeys::ERR_LANG_FILE_NOT_FOUND;
+    case 1129:
+        return TextKeys::ERR_UNABLE_TO_CHANGE_LANG;
+    case 1130:
+        return TextKeys::ERR_NO_COMPORTS;
+    default:
+        return TextKeys::NA_WTF;
+    }
+}
+
+} // namespace
+
+QuarnUIDlg::QuarnUIDlg(QWidget* parent)
+    : QDialog(parent), m_startupFolder(QDir::currentPath() + u'/') {
+    setObjectName(QStringLiteral("quarnUIDlg"));
+    // A title bar with the window menu, minimize and close; no resizing.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    m_icon = QIcon(QStringLiteral(":/icons/app.svg"));
+    CreateControls();
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+}
+
+QuarnUIDlg::~QuarnUIDlg() {
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::instance()->removeEventFilter(this);
+    }
+    // A query still talking to the device is waited for; its result is
+    // dropped.
+    delete m_deviceThread.data();
+    if (!endedByFatalExit) {
+        m_settings.Save(false);
+    }
+    // The lists report to this window while they go (the local list writes
+    // its file library), so they go while it is still whole.
+    delete m_localList;
+    m_localList = nullptr;
+    delete m_targetList;
+    m_targetList = nullptr;
+}
+
+void QuarnUIDlg::CreateControls() {
+    const DialogUnits units(font());
+
+    deviceLabel = new QLabel(this);
+    deviceLabel->setObjectName(QStringLiteral("ctl1003"));
+    deviceLabel->setAlignment(Qt::AlignCenter);
+    deviceLabel->setFixedSize(units.X(237), units.Y(11));
+
+    localLabel = new QLabel(this);
+    localLabel->setObjectName(QStringLiteral("ctl1002"));
+    localLabel->setAlignment(Qt::AlignCenter);
+    localLabel->setFixedSize(units.X(237), units.Y(11));
+
+    m_targetList = new TargetFileList(this);
+    m_targetList->setObjectName(QStringLiteral("ctl1005"));
+    m_targetList->setFixedSize(units.X(240), units.Y(190));
+    m_targetList->SetOwner(this);
+
+    m_localList = new LocalFileList(this);
+    m_localList->setObjectName(QStringLiteral("ctl1000"));
+    m_localList->setFixedSize(units.X(240), units.Y(190));
+    m_localList->SetOwner(this);
+
+    const QSize buttonSize(units.X(37), units.Y(24));
+    const int iconSide = std::min(buttonSize.width(), buttonSize.height()) - 8;
+    m_btnToDevice = new QPushButton(this);
+    m_btnToDevice->setObjectName(QStringLiteral("ctl1007"));
+    m_btnToDevice->setFixedSize(buttonSize);
+    m_btnToDevice->setIconSize(QSize(iconSide, iconSide));
+    m_btnFromDevice = new QPushButton(this);
+    m_btnFromDevice->setObjectName(QStringLiteral("ctl1021"));
+    m_btnFromDevice->setFixedSize(buttonSize);
+    m_btnFromDevice->setIconSize(QSize(iconSide, iconSide));
+    connect(m_btnToDevice, &QPushButton::clicked, this, [this] { OnCommand(ID_COPY_TO_DEVICE); });
+    connect(m_btnFromDevice, &QPushButton::clicked, this,
+            [this] { OnCommand(ID_COPY_FROM_DEVICE); });
+
+    // The dialog's OK and Cancel buttons exist but are never shown: Enter
+    // and Escape reach accept() and reject() through them.
+    auto* okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName(QStringLiteral("ctl1"));
+    okButton->setDefault(true);
+    okButton->hide();
+    auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("ctl2"));
+    cancelButton->hide();
+    connect(okButton, &QPushButton::clicked, this, &QuarnUIDlg::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &QuarnUIDlg::reject);
+
+    // Device list left, the two buttons between, local list right; the
+    // buttons stand 24 and 53 units below the lists' top edge.
+    auto* buttons = new QVBoxLayout;
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(units.Y(5));
+    buttons->addSpacing(units.Y(24));
+    buttons->addWidget(m_btnToDevice);
+    buttons->addWidget(m_btnFromDevice);
+    buttons->addStretch();
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(units.X(2), units.Y(5), units.X(3), units.Y(14));
+    grid->setHorizontalSpacing(units.X(3));
+    grid->setVerticalSpacing(units.Y(3));
+    grid->addWidget(deviceLabel, 0, 0, Qt::AlignCenter);
+    grid->addWidget(localLabel, 0, 2, Qt::AlignCenter);
+    grid->addWidget(m_targetList, 1, 0);
+    grid->addLayout(buttons, 1, 1);
+    grid->addWidget(m_localList, 1, 2);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_menu = new QMenuBar(this);
+    m_menu->setObjectName(QStringLiteral("menu"));
+    grid->setMenuBar(m_menu);
+}
+
+void QuarnUIDlg::SetFatalExit(std::function<void(int)> handler) {
+    fatalExit = std::move(handler);
+}
+
+void QuarnUIDlg::FatalExit(int code) {
+    endedByFatalExit = true;
+    if (fatalExit) {
+        fatalExit(code);
+        return;
+    }
+    std::fflush(nullptr);
+    ::_exit(code);
+}
+
+int QuarnUIDlg::exec() {
+    OnCreate();
+    if (!OnInitDialog()) {
+        return QDialog::Rejected;
+    }
+    inModalLoop = true;
+    const int result = QDialog::exec();
+    inModalLoop = false;
+    return result;
+}
+
+void QuarnUIDlg::OnCreate() {
+    Splash::ShowSplash(this);
+    if (creationPauseMs > 0) {
+        QThread::msleep(static_cast<unsigned long>(creationPauseMs));
+    }
+}
+
+QString QuarnUIDlg::ReadSetting(const char* section, const char* key,
+                                const QString& defaultValue) const {
+    return m_settings.ReadValue(Text(section), Text(key), defaultValue);
+}
+
+void QuarnUIDlg::WriteSetting(const char* section, const char* key, const QString& value) {
+    m_settings.WriteValue(Text(section), Text(key), value);
+}
+
+QString QuarnUIDlg::GetTextOrDefault(const QString& key, const QString& defaultValue) const {
+    const QString text = m_langReader.GetText(key);
+    return text == key ? defaultValue : text;
+}
+
+void QuarnUIDlg::ShowMessage(const QString& text, Prompter::Icon icon) {
+    Prompter::Current().Message(this, text, GetTextOrDefault(Text(TextKeys::APPNAME), QString()),
+                                icon, Prompter::Buttons::Ok);
+}
+
+bool QuarnUIDlg::OnInitDialog() {
+    // 1. Hidden and without redrawing until the menu is built; centred.
+    hide();
+    setUpdatesEnabled(false);
+    adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    setWindowIcon(m_icon);
+    m_btnToDevice->setIcon(QIcon(QStringLiteral(":/icons/to_device.svg")));
+    m_btnFromDevice->setIcon(QIcon(QStringLiteral(":/icons/from_device.svg")));
+
+    // 2. The settings.
+    if (!m_settings.Load(m_startupFolder + Text(SETTINGS_FILE_NAME), false, false, true, false)) {
+        ShowMessage(QStringLiteral("Ini-File not found"), Prompter::Icon::Stop);
+        FatalExit(1);
+        return false;
+    }
+
+    // 3. The language file.
+    if (!LoadLanguageFile()) {
+        const QString path = m_startupFolder + ReadSetting(APPLICATION, LANGUAGE, QString());
+        ShowMessage(m_errReader.GetText(Text(TextKeys::LANG_FILE_NOT_FOUND)) + path,
+                    Prompter::Icon::None);
+        FatalExit(1);
+        return false;
+    }
+
+    // 4. Set up before: the local folder must exist.
+    if (ReadSetting(APPLICATION, STATUS, Text(STATUS_DEFAULT)) != Text(STATUS_FIRST_RUN)) {
+        while (!IsLocalFolderValid()) {
+            const QString prompt = FormatText(
+                GetTextOrDefault(Text(TextKeys::MSG_LOCAL_PATH_INVALID),
+                                 QStringLiteral("Local path '%s' is invalid.\nPlease select "
+                                                "another directory.")),
+                ReadSetting(APPLICATION, LOCAL_PATH, QString()));
+            const QString chosen = Prompter::Current().PickFolder(nullptr, prompt, m_startupFolder);
+            if (chosen.isEmpty()) {
+                FatalExit(1);
+                return false;
+            }
+            WriteSetting(APPLICATION, LOCAL_PATH, chosen);
+        }
+    }
+
+    // 5. First start: the first-run setup chooses language, folder and port.
+    if (ReadSetting(APPLICATION, STATUS, Text(STATUS_DEFAULT)) == Text(STATUS_FIRST_RUN)) {
+        const FirstRunChoice choice = RunFirstRunSetup();
+        if (!choice.accepted || choice.language.isEmpty() || choice.folder.isEmpty()) {
+            FatalExit(1);
+            return false;
+        }
+        const QString languageFile =
+            Text(LANGUAGE_FILE_PREFIX) + choice.language + Text(LANGUAGE_FILE_SUFFIX);
+        WriteSetting(APPLICATION, LANGUAGE, languageFile);
+        WriteSetting(APPLICATION, ERROR_FILE,
+                     QString(languageFile).replace(Text(LANGUAGE_MARK), Text(ERROR_MARK)));
+        LoadLanguageFile();
+        WriteSetting(APPLICATION, LOCAL_PATH, choice.folder);
+        WriteSetting(COM_SETUP, COM_PORT, QString::number(choice.port));
+        WriteSetting(APPLICATION, STATUS, Text(STATUS_DONE));
+    }
+
+    // 6. The error-message file.
+    const QString errorPath = m_startupFolder + ReadSetting(APPLICATION, ERROR_FILE, QString());
+    if (!m_errReader.Load(errorPath)) {
+        ShowMessage(QStringLiteral("Unable to locate the error-messagefile : ") + errorPath,
+                    Prompter::Icon::Stop);
+        FatalExit(1);
+        return false;
+    }
+    const QString noItems = m_errReader.GetText(Text(TextKeys::NO_ITEM_IN_LIST));
+    m_targetList->SetEmptyText(noItems);
+    m_localList->SetEmptyText(noItems);
+
+    SetWindowTexts();               // 7
+    BuildMenu();                    // 8
+    m_localList->ConfigureImages(); // 9
+    m_targetList->ConfigureImages();
+    Connect();          // 10
+    RefreshLocalList(); // 11
+    return true;
+}
+
+bool QuarnUIDlg::LoadLanguageFile() {
+    return m_langReader.Load(m_startupFolder + ReadSetting(APPLICATION, LANGUAGE, QString()));
+}
+
+bool QuarnUIDlg::IsLocalFolderValid() const {
+    const QString folder = ReadSetting(APPLICATION, LOCAL_PATH, QString());
+    return !folder.isEmpty() && QFileInfo(folder).isDir();
+}
+
+void QuarnUIDlg::SetWindowTexts() {
+    setWindowTitle(m_langReader.GetText(Text(TextKeys::APPNAME)));
+    deviceLabel->setText(m_langReader.GetText(Text(TextKeys::LBL_TARGETFILES)));
+    SetPathLabel(ReadSetting(APPLICATION, LOCAL_PATH, QString()));
+}
+
+void QuarnUIDlg::SetPathLabel(const QString& path) {
+    // Too long for the label: the middle of the path gives way to an
+    // ellipsis; the whole path is in the tool tip.
+    const QString fitted =
+        localLabel->fontMetrics().elidedText(path, Qt::ElideMiddle, localLabel->width());
+    if (localLabel->text() != fitted) {
+        localLabel->setText(fitted);
+    }
+    if (localLabel->toolTip() != path) {
+        localLabel->setToolTip(path);
+    }
+}
+
+void QuarnUIDlg::UpdateLabels() {
+    const QString devices = m_langReader.GetText(Text(TextKeys::LBL_TARGETFILES));
+    if (deviceLabel->text() != devices) {
+        deviceLabel->setText(devices);
+    }
+    SetPathLabel(ReadSetting(APPLICATION, LOCAL_PATH, QString()));
+}
+
+void QuarnUIDlg::paintEvent(QPaintEvent* event) {
+    if (m_settings.IsLoaded()) {
+        UpdateLabels();
+    }
+    QDialog::paintEvent(event);
+}
+
+void QuarnUIDlg::BuildMenu() {
+    setUpdatesEnabled(false);
+    m_menu->clear();
+    auto addItem = [this](QMenu* menu, const char* key, int command) {
+        QAction* action = menu != nullptr ? menu->addAction(m_langReader.GetText(Text(key)))
+                                          : m_menu->addAction(m_langReader.GetText(Text(key)));
+        action->setObjectName(QStringLiteral("cmd%1").arg(command));
+        action->setData(command);
+        connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    };
+    QMenu* file = m_menu->addMenu(m_langReader.GetText(Text(TextKeys::MNU_FILE)));
+    file->setObjectName(QStringLiteral("menuFile"));
+    addItem(file, TextKeys::MNU_FILE_EXIT, ID_APP_EXIT);
+    QMenu* tools = m_menu->addMenu(m_langReader.GetText(Text(TextKeys::MNU_TOOLS)));
+    tools->setObjectName(QStringLiteral("menuTools"));
+    addItem(tools, TextKeys::MNU_TOOLS_OPTIONS, ID_TOOLS_OPTIONS);
+    addItem(tools, TextKeys::MNU_TOOLS_FILES, ID_TOOLS_FILES);
+    addItem(nullptr, TextKeys::MNU_REFRESH, ID_REFRESH);
+    addItem(nullptr, TextKeys::MNU_ABOUT, ID_ABOUT);
+    setUpdatesEnabled(true);
+}
+
+QString QuarnUIDlg::BuildHeading() const {
+    static const char* const pairs[][2] = {{TextKeys::HDR_FILE, COL1},
+                                           {TextKeys::HDR_SIZE, COL2},
+                                           {TextKeys::HDR_DATE, COL3},
+                                           {TextKeys::HDR_ATTRIB, COL4}};
+    QString heading;
+    for (const auto& pair : pairs) {
+        heading += m_langReader.GetText(Text(pair[0])) + QStringLiteral(", ") +
+                   ReadSetting(APPLICATION, pair[1], QString()) + u';';
+    }
+    return heading;
+}
+
+void QuarnUIDlg::EnableCopyButtons(bool toDevice, bool fromDevice) {
+    m_btnToDevice->setEnabled(toDevice);
+    m_btnFromDevice->setEnabled(fromDevice);
+}
+
+void QuarnUIDlg::Connect() {
+    EnableCopyButtons(false, false);
+    const int port = LeadingNumber(ReadSetting(COM_SETUP, COM_PORT, QString()));
+    const QString mode = QStringLiteral("baud=") + ReadSetting(COM_SETUP, COM_BAUD, QString()) +
+                         QStringLiteral(" parity=") +
+                         ReadSetting(COM_SETUP, COM_PARITY, QString()) + QStringLiteral(" data=") +
+                         ReadSetting(COM_SETUP, COM_DATABIT, QString()) + QStringLiteral(" stop=") +
+                         ReadSetting(COM_SETUP, COM_STOPBIT, QString());
+    const QByteArray modeBytes = mode.toLocal8Bit();
+    quarnDebug("Connecting to TRELM with->%s\n", modeBytes.constData());
+    quarnDebug("Using Comport->%i\n", port);
+
+    // Hidden while the port is opened. Once the modal loop runs, hiding the
+    // dialog would end it, so a reconnect keeps the window up.
+    const bool hideWhileOpening = !inModalLoop;
+    if (hideWhileOpening) {
+        hide();
+    }
+    const TRELM_Result result = TRELM_Init(static_cast<uint32_t>(port), modeBytes.constData());
+    if (result != TRELM_OK) {
+        quarnDebug("Not connected to TRELM\n");
+        ShowLibraryError(static_cast<int>(result));
+        EnableCopyButtons(false, false);
+        m_targetList->DeleteAllRows();
+        m_connected = false;
+    } else {
+        if (port == 0) {
+            // The port was found by searching: the next start uses it.
+            uint32_t found = 0;
+            char settings[128] = {};
+            uint32_t length = sizeof settings;
+            if (TRELM_GetComPortSettings(&found, settings, &length) == TRELM_OK) {
+                WriteSetting(COM_SETUP, COM_PORT, QString::number(found));
+            }
+        }
+        m_targetList->SetColumns(BuildHeading());
+        StartDeviceQuery();
+    }
+    if (hideWhileOpening) {
+        show();
+    }
+}
+
+void QuarnUIDlg::StartDeviceQuery() {
+    // A new query replaces an old one that has not ended (the old worker is
+    // waited for and its result dropped).
+    delete m_deviceThread.data();
+    m_deviceThread = new CDeviceThread(*this);
+    m_deviceThread->m_waitText = m_langReader.GetText(Text(TextKeys::WAIT_FOR_DEVICE));
+    m_deviceThread->Start(m_targetList->serviceMode);
+}
+
+bool QuarnUIDlg::IsQueryRunning() const {
+    return m_deviceThread != nullptr && m_deviceThread->IsRunning();
+}
+
+void QuarnUIDlg::DeviceQueryFinished(const CDeviceThread::QueryResult& result) {
+    if (result.infoResult != TRELM_OK) {
+        m_deviceThread->ExitInstance();
+        EnableCopyButtons(false, false);
+        m_connected = false;
+    } else {
+        RefreshDeviceList(&result.listing);
+        m_connected = true;
+        m_deviceThread->ExitInstance();
+        m_noActivateRefresh = false;
+    }
+    // The refresh command, run from the event loop as a posted command.
+    QMetaObject::invokeMethod(
+        this, [this] { OnCommand(ID_REFRESH); }, Qt::QueuedConnection);
+}
+
+void QuarnUIDlg::RefreshLocalList() {
+    m_localList->DeleteAllRows();
+    m_localList->SetColumns(BuildHeading());
+    const QString folder = ReadSetting(APPLICATION, LOCAL_PATH, QString());
+    SetPathLabel(folder);
+    m_localList->LoadFolder(folder);
+}
+
+void QuarnUIDlg::RefreshDeviceList(const TargetFileList::Listing* listing) {
+    m_targetList->DeleteAllRows();
+    m_targetList->SetColumns(BuildHeading());
+    const int result =
+        listing != nullptr ? m_targetList->ShowListing(*listing) : m_targetList->LoadDevice();
+    if (result == 0) {
+        return;
+    }
+    if (result == TargetFileList::NoFiles) {
+        m_targetList->SetEmptyText(m_errReader.GetText(Text(TextKeys::HDR_EMPTY)));
+        m_targetList->viewport()->update();
+        return;
+    }
+    quarnDebug("Error loading target - Error was->%i\n", result);
+    ShowLibraryError(result);
+    EnableCopyButtons(false, false);
+}
+
+void QuarnUIDlg::RefreshAll() {
+    if (m_holdRefresh) {
+        return;
+    }
+    EnableCopyButtons(false, false);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_localList->UpdateFileLibrary();
+    ReloadDeviceListIfIdle();
+    m_localList->Refresh();
+    QGuiApplication::restoreOverrideCursor();
+    m_localList->setUpdatesEnabled(true);
+}
+
+void QuarnUIDlg::ReloadDeviceListIfIdle() {
+    if (!m_holdDeviceList) {
+        m_targetList->Refresh();
+    }
+}
+
+void QuarnUIDlg::SetHoldDeviceList(bool flag) {
+    if (flag == m_holdDeviceList) {
+        return;
+    }
+    m_holdDeviceList = flag;
+    if (!flag) {
+        m_targetList->Refresh();
+    }
+}
+
+void QuarnUIDlg::SetHoldRefresh(bool flag) {
+    if (flag == m_holdRefresh) {
+        return;
+    }
+    m_holdRefresh = flag;
+    if (!flag) {
+        update();
+    }
+}
+
+// ---- Activation --------------------------------------------------------
+
+bool QuarnUIDlg::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && !isMinimized() && !m_noActivateRefresh &&
+        !IsQueryRunning() && !activationPending) {
+        // A click that activated the window arrives right after the
+        // activation; the refresh waits for the queued check to see none.
+        activationPending = true;
+        activationByClick = QGuiApplication::mouseButtons() != Qt::NoButton;
+        QTimer::singleShot(0, this, &QuarnUIDlg::OnActivationSettled);
+    }
+    return QDialog::event(event);
+}
+
+bool QuarnUIDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (activationPending && (event->type() == QEvent::MouseButtonPress ||
+                              event->type() == QEvent::NonClientAreaMouseButtonPress)) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget != nullptr && widget->window() == this) {
+            activationByClick = true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void QuarnUIDlg::OnActivationSettled() {
+    const bool byClick = activationByClick;
+    activationPending = false;
+    activationByClick = false;
+    if (!byClick && !isMinimized() && !m_noActivateRefresh && !IsQueryRunning()) {
+        RefreshAll();
+    }
+}
+
+// ---- Commands and closing ---------------------------------------------
+
+void QuarnUIDlg::OnCommand(int command) {
+    switch (command) {
+    case ID_COPY_TO_DEVICE:
+        CopyToDevice();
+        break;
+    case ID_COPY_FROM_DEVICE:
+        CopyFromDevice();
+        break;
+    case ID_TOOLS_OPTIONS:
+        RunOptions(m_langReader.GetText(Text(TextKeys::LBL_OPTIONS)));
+        break;
+    case ID_TOOLS_FILES:
+        ShowStatistics();
+        break;
+    case ID_REFRESH:
+        RefreshAll();
+        break;
+    case ID_ABOUT: {
+        About about(m_langReader, this);
+        about.exec();
+        break;
+    }
+    case ID_APP_EXIT:
+        close();
+        break;
+    default:
+        break;
+    }
+}
+
+void QuarnUIDlg::closeEvent(QCloseEvent* event) {
+    // The window stays while the start-up query still talks to the device.
+    event->ignore();
+    if (IsQueryRunning()) {
+        return;
+    }
+    // The local list's column widths go into the store first; they stay
+    // there even when the user then decides not to quit.
+    const int columns = m_localList->header()->count();
+    for (int i = 1; i <= columns; ++i) {
+        m_settings.WriteValue(Text(APPLICATION), Text(COL_PREFIX) + QString::number(i),
+                              QString::number(m_localList->columnWidth(i - 1)));
+    }
+    reject();
+}
+
+void QuarnUIDlg::accept() {}
+
+void QuarnUIDlg::reject() {
+    if (IsQueryRunning()) {
+        return;
+    }
+    if (AskQuit()) {
+        QDialog::done(QDialog::Rejected);
+    }
+}
+
+bool QuarnUIDlg::AskQuit() {
+    DlgQuit question(m_langReader, this);
+    return question.exec() == QDialog::Accepted;
+}
+
+QuarnUIDlg::FirstRunChoice QuarnUIDlg::RunFirstRunSetup() {
+    // The first-run setup dialog (RunOnce) takes this place; until then a
+    // first start ends as a cancelled setup does.
+    quarnDebug("First-run setup not available\n");
+    return FirstRunChoice{};
+}
+
+void QuarnUIDlg::RunOptions(const QString& caption) {
+    // The options sheet (COptions) takes this place.
+    const QByteArray text = caption.toLocal8Bit();
+    quarnDebug("Options sheet '%s' not available\n", text.constData());
+}
+
+// ---- Copy operations ----------------------------------------------------
+
+int32_t QuarnUIDlg::ProgressCallback(int32_t total, int32_t done, float /*fraction*/) {
+    // The library knows nothing of windows: the progress window is the one
+    // the running copy has published on the main window.
+    ProgressWnd* progress = nullptr;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* widget : windows) {
+        const auto* window = qobject_cast<QuarnUIDlg*>(widget);
+        if (window != nullptr && window->m_progress != nullptr) {
+            progress = window->m_progress;
+            break;
+        }
+    }
+    if (progress == nullptr) {
+        // No copy of ours is under way: nothing to show, nothing to cancel.
+        return 1;
+    }
+    if (progress->IsCancelled()) {
+        return 0;
+    }
+    progress->SetBounds(0, total, 1);
+    progress->SetProgress(done);
+    progress->ProcessPending(true);
+    return 1;
+}
+
+bool QuarnUIDlg::IsPlainFileName(const QString& name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(u'/') && !name.contains(u'\\');
+}
+
+int QuarnUIDlg::AskDuringCopy(const QString& text, const QString& caption, Prompter::Icon icon,
+                              Prompter::Buttons buttons) {
+    // The wait cursor of the copy does not belong over a question.
+    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    return Prompter::Current().Message(this, text, caption, icon, buttons);
+}
+
+void QuarnUIDlg::ShowCopyError(int code) {
+    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    ShowLibraryError(code);
+}
+
+void QuarnUIDlg::CopyToDevice() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+
+    const QList<int> selected = m_localList->SelectedRows();
+    if (selected.isEmpty()) {
+        quarnDebug("%s", "No items were selected!\n");
+        return;
+    }
+    // The names and marks are read before any input is handled, so the run
+    // copies what was selected when it started.
+    QList<QPair<QString, uint32_t>> files;
+    for (int row : selected) {
+        uint32_t attributes = 0;
+        if (m_localList->serviceMode) {
+            if (m_localList->SubItemImage(row, LocalFileList::HiddenColumn) ==
+                FileList::ImageTicked) {
+                attributes |= 2u;
+            }
+            if (m_localList->SubItemImage(row, LocalFileList::ReadOnlyColumn) ==
+                FileList::ImageTicked) {
+                attributes |= 1u;
+            }
+        }
+        files.append({m_localList->RowText(row, 0), attributes});
+    }
+    const QString folder = m_localList->GetFolder();
+
+    // One progress window for the whole run; the progress callback finds it
+    // as m_progress. Deleting it enables the main window again.
+    auto progress =
+        std::make_unique<ProgressWnd>(this, m_langReader.GetText(Text(TextKeys::PRO_TITLE)),
+                                      m_langReader.GetText(Text(TextKeys::BTN_CANCEL)), false);
+    m_progress = progress.get();
+    const auto closeProgress = [this, &progress] {
+        m_progress = nullptr;
+        progress.reset();
+    };
+    const auto progressGuard = qScopeGuard(closeProgress);
+    progress->BeginModal();
+
+    const QString copying = m_langReader.GetText(Text(TextKeys::PRO_KOPI));
+    const QString toDevice = m_langReader.GetText(Text(TextKeys::PRO_TO_TARGET));
+    for (const auto& [name, attributes] : files) {
+        const QString localPath = folder + name;
+        progress->SetStatusText(copying + u' ' + localPath + u' ' + toDevice);
+        progress->ProcessPending(true);
+        // A cancel ends the run before the next file is touched, even when
+        // it came between two files.
+        if (progress->IsCancelled()) {
+            return;
+        }
+
+        const QByteArray deviceName = QFile::encodeName(name);
+        uint32_t exists = 0;
+        TRELM_Result result = TRELM_FileExists(deviceName.constData(), 1, &exists);
+        if (result != TRELM_OK) {
+            closeProgress();
+            ShowCopyError(static_cast<int>(result));
+            return;
+        }
+        if (exists == 1) {
+            // A device file is never overwritten: the user is told and the
+            // file is skipped.
+            AskDuringCopy(localPath + u' ' + m_langReader.GetText(Text(TextKeys::ERR_FILE_EXISTS)) +
+                              u'\n',
+                          m_langReader.GetText(Text(TextKeys::ERR_CONFIRM)), Prompter::Icon::None,
+                          Prompter::Buttons::Ok);
+            continue;
+        }
+
+        const QByteArray nativePath = QFile::encodeName(localPath);
+        result = TRELM_CopyFileToDeviceWithProgress(nativePath.constData(), attributes,
+                                                    &QuarnUIDlg::ProgressCallback);
+        if (result == TRELM_OK) {
+            // A cancel during the file's last packet comes too late for the
+            // library, which ignores that answer; it still ends the run.
+            if (progress->IsCancelled()) {
+                return;
+            }
+            continue;
+        }
+        closeProgress();
+        if (result != TRELM_ERROR_FILE_TRANSFER_CANCELLED) {
+            ShowCopyError(static_cast<int>(result));
+        }
+        return;
+    }
+
+    closeProgress();
+    repaint();
+    ReloadDeviceListIfIdle();
+}
+
+void QuarnUIDlg::CopyFromDevice() {
+    // The window does not draw while the run lasts; the lock goes last,
+    // however the run ends.
+    const bool updatesWereEnabled = updatesEnabled();
+    setUpdatesEnabled(false);
+    const auto releaseLock =
+        qScopeGuard([this, updatesWereEnabled] { setUpdatesEnabled(updatesWereEnabled); });
+
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+
+    // No refresh and no device listing between two files. Every way out
+    // clears both holds; clearing the device-list hold lists the device once.
+    SetHoldRefresh(true);
+    SetHoldDeviceList(true);
+    const auto releaseHolds = qScopeGuard([this] {
+        SetHoldRefresh(false);
+        SetHoldDeviceList(false);
+    });
+
+    const QList<int> selected = m_targetList->SelectedRows();
+    if (selected.isEmpty()) {
+        quarnDebug("%s", "No items were selected!\n");
+        return;
+    }
+    // Name as shown, the device's own bytes of it, and the attribute letters.
+    QList<std::tuple<QString, QByteArray, QString>> files;
+    for (int row : selected) {
+        const QTreeWidgetItem* item = m_targetList->topLevelItem(row);
+        const QString name = m_targetList->RowText(row, 0);
+        QByteArray deviceName = item->data(0, TargetFileList::DeviceNameRole).toByteArray();
+        if (deviceName.isEmpty()) {
+            deviceName = name.toLatin1();
+        }
+        files.append({name, deviceName, m_targetList->RowText(row, 3)});
+    }
+    const QString folder = m_localList->GetFolder();
+
+    const QString copying = m_langReader.GetText(Text(TextKeys::PRO_KOPI));
+    const QString fromDevice = m_langReader.GetText(Text(TextKeys::PRO_FROM_TARGET));
+    for (const auto& [name, deviceName, attributeText] : files) {
+        quarnDebug("%s\n", deviceName.constData());
+
+        // The name comes from the device. One that is empty, names the
+        // folder itself or its parent, or holds a separator would put the
+        // file outside the local folder: it is refused, the run goes on.
+        if (!IsPlainFileName(name)) {
+            QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+            ShowMessage(FormatText(m_langReader.GetText(Text(TextKeys::MSG_BAD_DEVICE_NAME)), name),
+                        Prompter::Icon::Warning);
+            QGuiApplication::restoreOverrideCursor();
+            continue;
+        }
+
+        const QString localPath = folder + name;
+        const QFileInfo local(localPath);
+        if (local.exists() || local.isSymLink()) {
+            const QString question = name + u' ' +
+                                     m_langReader.GetText(Text(TextKeys::ERR_FILE_EXISTS)) + u'\n' +
+                                     m_langReader.GetText(Text(TextKeys::ERR_OWERWRITE));
+            if (AskDuringCopy(question, m_langReader.GetText(Text(TextKeys::ERR_CONFIRM)),
+                              Prompter::Icon::Question,
+                              Prompter::Buttons::YesNo) != Prompter::Yes) {
+                return;
+            }
+        }
+
+        // A progress window of its own for every file.
+        auto progress =
+            std::make_unique<ProgressWnd>(this, m_langReader.GetText(Text(TextKeys::PRO_TITLE)),
+                                          m_langReader.GetText(Text(TextKeys::BTN_CANCEL)), false);
+        m_progress = progress.get();
+        const auto closeProgress = [this, &progress] {
+            m_progress = nullptr;
+            progress.reset();
+        };
+        const auto progressGuard = qScopeGuard(closeProgress);
+        progress->BeginModal();
+        progress->SetStatusText(copying + u' ' + name + u' ' + fromDevice);
+        progress->ProcessPending(true);
+        if (progress->IsCancelled()) {
+            return;
+        }
+
+        const QByteArray nativePath = QFile::encodeName(localPath);
+        const TRELM_Result result = TRELM_CopyFileFromDeviceWithProgress(
+            deviceName.constData(), nativePath.constData(), &QuarnUIDlg::ProgressCallback);
+        if (result == TRELM_OK) {
+            // The local list gives the file the device's attributes as its
+            // marks at its next listing in service mode.
+            m_localList->pendingAttributes.append(LocalFileList::PendingAttribute{
+                name, attributeText.contains(u'h') ? 1 : 0, attributeText.contains(u'r') ? 1 : 0});
+            // A cancel during the file's last packet comes too late for the
+            // library; the file is complete, the run ends.
+            if (progress->IsCancelled()) {
+                return;
+            }
+            continue;
+        }
+        if (result == TRELM_ERROR_FILE_TRANSFER_CANCELLED) {
+            return;
+        }
+        progress->HideWindow();
+        ShowCopyError(static_cast<int>(result));
+        closeProgress();
+        // Drawing resumes when the lock is released on the way out.
+        return;
+    }
+
+    RefreshLocalList();
+}
+
+// ---- Errors and statistics ----------------------------------------------
+
+QString QuarnUIDlg::LibraryErrorText(int code) {
+    if (code < TRELM_ERROR_UNKNOWN || code > TRELM_ERROR_DEVICE_UNKNOWN_CMD) {
+        return QString();
+    }
+    const QString key = Text(TextKeys::RESULT_CODE_NAMES[code]);
+    QString text = LibraryCodeIsLookedUp(code) ? m_errReader.GetText(key) : key;
+    if (code == TRELM_ERROR_DEVICE_ERROR || code == TRELM_ERROR_DEVICE_UNKNOWN_CMD) {
+        text += QStringLiteral("\nDeviceError was :") + GetDeviceErrorText();
+    }
+    return text;
+}
+
+void QuarnUIDlg::ShowLibraryError(int code) {
+    ShowMessage(LibraryErrorText(code), Prompter::Icon::None);
+}
+
+QString QuarnUIDlg::GetDeviceErrorText() {
+    TRELM_DeviceError deviceError = 0;
+    uint32_t linkStatus = 0;
+    TRELM_GetExtendedErrorCode(&deviceError, &linkStatus);
+    if (deviceError > TRELM_DEVICE_ERROR_MAX_ERROR) {
+        return QString();
+    }
+    return m_errReader.GetText(Text(TextKeys::DEVICE_ERROR_NAMES[deviceError]));
+}
+
+QString QuarnUIDlg::ProgramErrorText(int code) const {
+    return m_errReader.GetText(Text(ProgramErrorKey(code)));
+}
+
+void QuarnUIDlg::ShowProgramError(int code) {
+    ShowMessage(ProgramErrorText(code), Prompter::Icon::None);
+}
+
+void QuarnUIDlg::ShowStatistics() {
+    FileInfo info(m_langReader, this);
+    TRELM_STATISTICS statistics{};
+    statistics.StructSize = TRELM_STATISTICS_SIZE;
+    TRELM_GetStatistics(&statistics);
+    // "%i": values above 2147483647 show as negative numbers.
+    info.m_totalText =
+        QString::asprintf("%i bytes", static_cast<int32_t>(statistics.AllocatedFileSpace));
+    info.m_usedText = QString::asprintf("%i bytes", static_cast<int32_t>(statistics.SpaceInUse));
+    info.m_totalLabel = m_langReader.GetText(Text(TextKeys::LBL_TOTAL_SPACE));
+    info.m_usedLabel = m_langReader.GetText(Text(TextKeys::LBL_USED_SPACE));
+    info.exec();
+}
+
+// ---- Main-window messages ------------------------------------------------
+
+int QuarnUIDlg::ChangeLanguage(const QString& languageName) {
+    m_langReader.Clear();
+    const QString file = Text(LANGUAGE_FILE_PREFIX) + languageName + Text(LANGUAGE_FILE_SUFFIX);
+    if (!m_langReader.Load(m_startupFolder + file)) {
+        ShowProgramError(ErrorChangeLanguage);
+        return 0;
+    }
+    SetWindowTexts();
+    BuildMenu();
+    update();
+    const QString errorFile = QString(file).replace(Text(LANGUAGE_MARK), Text(ERROR_MARK));
+    WriteSetting(APPLICATION, LANGUAGE, file);
+    WriteSetting(APPLICATION, ERROR_FILE, errorFile);
+    m_errReader.Load(m_startupFolder + errorFile);
+    return 1;
+}
+
+bool QuarnUIDlg::UpdateFileLibrary() {
+    return m_localList->UpdateFileLibrary();
+}
+
+bool QuarnUIDlg::IsServiceMode() const {
+    return m_localList->serviceMode;
+}
+
+int QuarnUIDlg::ProgramError(int code) {
+    ShowProgramError(code);
+    return 0;
+}
+
+int QuarnUIDlg::Reconnect() {
+    quarnDebug("Changing TRELM Com settings, and reload\n");
+    Connect();
+    return 1;
+}
+
+int QuarnUIDlg::ShowHidden() {
+    m_localList->serviceMode = true;
+    m_targetList->serviceMode = true;
+    RefreshDeviceList();
+    RefreshLocalList();
+    return 1;
+}
+
+int QuarnUIDlg::FlushFileLibrary() {
+    if (!m_localList->DeleteFileLibrary()) {
+        ShowProgramError(ErrorFlushFileLibrary);
+        return 0;
+    }
+    return 1;
+}
+
+int QuarnUIDlg::LibraryError(int code) {
+    ShowLibraryError(code);
+    return 0;
+}
+
+int QuarnUIDlg::Refresh() {
+    RefreshAll();
+    return 0;
+}
+
+int QuarnUIDlg::DeviceListState(int fileCount, int deviceAnswered) {
+    m_connected = deviceAnswered == 1;
+    m_btnFromDevice->setEnabled(m_connected && fileCount != 0);
+    m_btnToDevice->setEnabled(m_connected && m_localList->RowCount() > 0);
+    return 1;
+}
+
+int QuarnUIDlg::LocalListState(int fileCount, int /*value*/) {
+    m_btnToDevice->setEnabled(m_connected && fileCount != 0);
+    return 1;
+}
+
+QString QuarnUIDlg::FormatText(const QString& format, const QString& text) {
+    QString result;
+    bool used = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == u'%' && i + 1 < format.size()) {
+            const QChar next = format.at(i + 1);
+            if (next == u'%') {
+                result += u'%';
+                ++i;
+                continue;
+            }
+            if (next == u's' && !used) {
+                result += text;
+                used = true;
+                ++i;
+                continue;
+            }
+        }
+        result += c;
+    }
+    return result;
+}

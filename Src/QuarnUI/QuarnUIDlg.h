@@ -1,0 +1,229 @@
+#pragma once
+
+#include "DeviceThread.h"
+#include "IniEx.h"
+#include "LanguageReader.h"
+#include "MainWindowMessages.h"
+#include "Prompter.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class LocalFileList;
+class ProgressWnd;
+class QLabel;
+class QMenuBar;
+class QPushButton;
+class TargetFileList;
+
+// The program's main window, run modally from start to end of the program:
+// the device's files on the left, the local folder's files on the right and
+// between them the two copy buttons.
+//
+// It owns the settings store ("quarnloader.ini"), the language and
+// error-message readers, both lists and the library connection. At start it
+// loads settings and texts, makes sure the local folder exists (or runs the
+// first-run setup), builds its menu, opens the library on the configured
+// port and hands the device query to a worker thread. The other windows
+// reach it through MainWindowMessages.
+class QuarnUIDlg : public QDialog, public MainWindowMessages {
+    Q_OBJECT
+
+public:
+    // Command ids of the buttons and menu items.
+    enum Command {
+        ID_COPY_TO_DEVICE = 1007,
+        ID_COPY_FROM_DEVICE = 1021,
+        ID_TOOLS_OPTIONS = 1027,
+        ID_ABOUT = 1033,
+        ID_REFRESH = 1224,
+        ID_TOOLS_FILES = 1225,
+        ID_APP_EXIT = 57665,
+    };
+
+    // The program error shown when deleting the file library fails.
+    static constexpr int ErrorFlushFileLibrary = 1125;
+    // The program error shown when a language change finds no language file.
+    static constexpr int ErrorChangeLanguage = 1129;
+
+    // What the first-run setup hands back.
+    struct FirstRunChoice {
+        bool accepted = false;
+        QString language; // the language name L of "LANG_" + L + ".txt"
+        QString folder;
+        int port = 0;
+    };
+
+    explicit QuarnUIDlg(QWidget* parent = nullptr);
+    ~QuarnUIDlg() override;
+
+    // Creation (splash and pause), initialisation, then the modal loop.
+    int exec() override;
+
+    // ---- Seams ----------------------------------------------------------
+    // Ends the program after a failed start-up step. The default flushes the
+    // standard streams and ends the process at once with the code (nothing
+    // is closed or saved); tests install a handler that records the code,
+    // after which the initialisation stops and the window stays unsaved.
+    void SetFatalExit(std::function<void(int)> handler);
+    // The pause after the splash has been shown (2000 ms by default).
+    void SetCreationPause(int milliseconds) { creationPauseMs = milliseconds; }
+
+    // ---- Start-up -------------------------------------------------------
+    // The window has been created: shows the splash and pauses.
+    void OnCreate();
+    // Initialisation steps 1 to 11. False when a step ended the program
+    // (seen only when the fatal-exit handler returns).
+    bool OnInitDialog();
+
+    QString GetTextOrDefault(const QString& key, const QString& defaultValue) const;
+    bool LoadLanguageFile();
+    bool IsLocalFolderValid() const;
+    void SetWindowTexts();
+    void BuildMenu();
+    QString BuildHeading() const;
+    void Connect();
+    void StartDeviceQuery();
+    // The user-interface half of the start-up query: fills the device list
+    // from the worker's result, sets the flags, ends the watch and posts the
+    // refresh command.
+    void DeviceQueryFinished(const CDeviceThread::QueryResult& result);
+
+    // ---- Lists ----------------------------------------------------------
+    void RefreshLocalList() override;
+    // Rebuilds the device list; from `listing` when given (read by the
+    // start-up query), otherwise by asking the device now.
+    void RefreshDeviceList(const TargetFileList::Listing* listing = nullptr);
+    void RefreshAll();
+    void ReloadDeviceListIfIdle();
+    void SetHoldDeviceList(bool flag);
+    void SetHoldRefresh(bool flag);
+
+    // ---- Errors and statistics -----------------------------------------
+    void ShowLibraryError(int code);
+    QString GetDeviceErrorText();
+    void ShowProgramError(int code);
+    void ShowStatistics();
+    // The message texts the two Show functions display.
+    QString LibraryErrorText(int code);
+    QString ProgramErrorText(int code) const;
+
+    // ---- MainWindowMessages --------------------------------------------
+    int ChangeLanguage(const QString& languageName) override;
+    int ProgramError(int code) override;
+    int Reconnect() override;
+    int ShowHidden() override;
+    int FlushFileLibrary() override;
+    int LibraryError(int code) override;
+    int Refresh() override;
+    int DeviceListState(int fileCount, int deviceAnswered) override;
+    int LocalListState(int fileCount, int value) override;
+    IniEx& Settings() override { return m_settings; }
+    LanguageReader& LangReader() override { return m_langReader; }
+    LanguageReader& ErrReader() override { return m_errReader; }
+    QString GetStartupFolder() const override { return m_startupFolder; }
+    bool UpdateFileLibrary() override;
+    bool IsServiceMode() const override;
+    void CopyToDevice() override;
+    void CopyFromDevice() override;
+
+    // The progress callback both copies hand to the library. It reaches the
+    // copy's progress window through the main window (the application's
+    // window whose m_progress is set): 0 once the user has cancelled,
+    // otherwise it moves the bar, handles waiting input and answers 1.
+    static int32_t ProgressCallback(int32_t total, int32_t done, float fraction);
+    // Whether a device file name can name a file in the local folder: not
+    // empty, not "." or "..", and without "/" or "\".
+    static bool IsPlainFileName(const QString& name);
+
+    // Runs a command of the menu or the buttons.
+    void OnCommand(int command);
+
+    // ---- State, for the other windows and for tests --------------------
+    TargetFileList* TargetList() const { return m_targetList; }
+    LocalFileList* LocalList() const { return m_localList; }
+    bool IsConnected() const { return m_connected; }
+    bool NoActivateRefresh() const { return m_noActivateRefresh; }
+    bool HoldDeviceList() const { return m_holdDeviceList; }
+    bool HoldRefresh() const { return m_holdRefresh; }
+    bool IsQueryRunning() const;
+    CDeviceThread* DeviceThread() const { return m_deviceThread; }
+    QMenuBar* MenuBar() const { return m_menu; }
+
+    // The progress window of the copy under way (set by the copy operations).
+    ProgressWnd* m_progress = nullptr;
+
+protected:
+    // ---- Seams for dialogs of their own --------------------------------
+    // The first-run setup. Until it exists the setup counts as cancelled,
+    // which ends the program as a cancelled setup does.
+    virtual FirstRunChoice RunFirstRunSetup();
+    // The options sheet with `caption`, first page selected.
+    virtual void RunOptions(const QString& caption);
+    // The quit question; true for yes.
+    virtual bool AskQuit();
+
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+public slots:
+    // OK and the Enter key: nothing.
+    void accept() override;
+    // Cancel, the Escape key and the end of a close request: the quit
+    // question; a yes ends the modal run.
+    void reject() override;
+
+private:
+    void CreateControls();
+    void FatalExit(int code);
+    void EnableCopyButtons(bool toDevice, bool fromDevice);
+    void SetPathLabel(const QString& path);
+    void UpdateLabels();
+    void OnActivationSettled();
+    QString ReadSetting(const char* section, const char* key, const QString& defaultValue) const;
+    void WriteSetting(const char* section, const char* key, const QString& value);
+    // A message box with the "APPNAME" caption and an OK button.
+    void ShowMessage(const QString& text, Prompter::Icon icon);
+    // A question or notice of a copy, shown with the arrow cursor.
+    int AskDuringCopy(const QString& text, const QString& caption, Prompter::Icon icon,
+                      Prompter::Buttons buttons);
+    // ShowLibraryError during a copy, with the arrow cursor.
+    void ShowCopyError(int code);
+    // `format` with its first "%s" replaced by `text` and "%%" by "%"; any
+    // other "%" stays as written.
+    static QString FormatText(const QString& format, const QString& text);
+
+    IniEx m_settings{4};
+    LanguageReader m_langReader;
+    LanguageReader m_errReader;
+    QString m_startupFolder;
+    TargetFileList* m_targetList = nullptr;
+    LocalFileList* m_localList = nullptr;
+    QPushButton* m_btnToDevice = nullptr;
+    QPushButton* m_btnFromDevice = nullptr;
+    QMenuBar* m_menu = nullptr;
+    QIcon m_icon;
+    bool m_connected = false;
+    bool m_noActivateRefresh = true;
+    bool m_holdDeviceList = false;
+    bool m_holdRefresh = false;
+    QPointer<CDeviceThread> m_deviceThread;
+
+    QLabel* deviceLabel = nullptr;
+    QLabel* localLabel = nullptr;
+    std::function<void(int)> fatalExit;
+    bool endedByFatalExit = false;
+    int creationPauseMs = 2000;
+    bool inModalLoop = false;
+    // Activation refresh: set by a plain activation, cancelled by a mouse
+    // press that belongs to the same activation.
+    bool activationPending = false;
+    bool activationByClick = false;
+};

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds the program and runs it against the device emulator, with sample
+# files on the emulated device and in a local folder. Installs missing
+# packages first. Everything the run keeps lives in ./demo (delete it to
+# start over).
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$PWD
+source scripts/deps.sh
+quarn_ensure_packages "${QUARN_BUILD_PACKAGES[@]}"
+cmake -S . -B build -G Ninja
+cmake --build build
+
+demo="$root/demo"
+com=7
+mkdir -p "$demo/ports" "$demo/local" "$demo/device"
+
+# The start-up folder: settings, texts and pictures, prepared once.
+if [ ! -f "$demo/quarnloader.ini" ]; then
+    cp resources/LANG_*.txt resources/ERR_*.txt resources/splash.bmp resources/OemLogo.bmp "$demo/"
+    sed -e 's/^STATUS=.*/STATUS=1/' \
+        -e "s|^LOCAL_PATH=.*|LOCAL_PATH=$demo/local|" \
+        -e "s/^COM_PORT=.*/COM_PORT=$com/" \
+        resources/quarnloader.ini > "$demo/quarnloader.ini"
+    cp resources/samples/local/* "$demo/local/"
+fi
+
+# The emulated device keeps its files in demo/device between runs.
+seeds=()
+if [ -z "$(ls -A "$demo/device")" ]; then
+    for f in resources/samples/device/*; do seeds+=(--seed "$f"); done
+fi
+"$root/build/tools/devsim/trelm-devsim" --ports-dir "$demo/ports" --com "$com" \
+    --store "$demo/device" "${seeds[@]}" &
+devsim=$!
+trap 'kill "$devsim" 2>/dev/null; wait "$devsim" 2>/dev/null || true' EXIT
+sleep 0.5
+
+export TRELM_PORTS="$demo/ports"
+cd "$demo"
+"$root/build/Src/QuarnUI/quarnui" "$@"
