@@ -4,6 +4,7 @@
 #include "Debug.h"
 #include "SerialPort.h"
 #include "Timing.h"
+#include "Trace.h"
 
 #include <algorithm>
 
@@ -54,7 +55,9 @@ bool FrameTransport::WriteFrame(const Frame& frame) {
     }
     const auto length = static_cast<uint32_t>(FrameLength(frame.data()));
     uint32_t written = 0;
-    return m_port->Write(frame.data(), length, written) && written == length;
+    const bool complete = m_port->Write(frame.data(), length, written) && written == length;
+    Trace::Request(frame.data(), length, written);
+    return complete;
 }
 
 bool FrameTransport::SendFrame(Frame& frame, uint8_t tries, uint32_t& ackWord) {
@@ -71,7 +74,9 @@ bool FrameTransport::SendFrame(Frame& frame, uint8_t tries, uint32_t& ackWord) {
         }
         uint8_t bytes[2] = {};
         uint32_t received = 0;
-        if (!m_port->Read(bytes, 2, received) || received < 2) {
+        const bool readOk = m_port->Read(bytes, 2, received);
+        Trace::Acknowledgement(bytes, received);
+        if (!readOk || received < 2) {
             timing::Sleep(kRetryPauseMs);
             m_status = LINK_NO_ANSWER;
             continue;
@@ -103,12 +108,15 @@ bool FrameTransport::ReceiveReply() {
         constexpr uint32_t kFirstRead = kFrameHeaderSize + kChecksumSize;
         uint32_t received = 0;
         complete = m_port->Read(m_rxFrame.data(), kFirstRead, received) && received == kFirstRead;
+        uint32_t total = received;
         const uint8_t payloadLength = m_rxFrame[2];
         if (complete && payloadLength > 0) {
             received = 0;
             complete = m_port->Read(m_rxFrame.data() + kFirstRead, payloadLength, received) &&
                        received == payloadLength;
+            total += received;
         }
+        Trace::Reply(m_rxFrame.data(), total);
     }
     if (!complete) {
         m_status = LINK_NO_ANSWER;
@@ -190,7 +198,9 @@ void FrameTransport::DrainInput() {
         }
         const uint32_t chunk = std::min(waiting, kDrainChunk);
         uint32_t received = 0;
-        if (!m_port->Read(scratch.data(), chunk, received) && received == 0) {
+        const bool readOk = m_port->Read(scratch.data(), chunk, received);
+        Trace::Discarded(scratch.data(), received);
+        if (!readOk && received == 0) {
             return; // the line is gone; nothing more will come
         }
     }

@@ -71,7 +71,7 @@ TEST_F(MainWindow, StartWithThreeDeviceFilesFillsTheDeviceList) {
     const LanguageReader english = Texts(folder, "LANG_ENGLISH.txt");
     EXPECT_EQ(list.headerItem()->text(0), english.GetText(QLatin1String(TextKeys::HDR_FILE)));
     EXPECT_EQ(list.columnWidth(0), 120);
-    EXPECT_EQ(w.LocalList()->columnWidth(2), 110);
+    EXPECT_EQ(w.LocalList()->columnWidth(2), 130);
     EXPECT_EQ(Column(*w.LocalList(), 0), Strings{"local.txt"});
 }
 
@@ -283,7 +283,7 @@ TEST_F(MainWindow, MenuIsBuiltFromTheLanguageTexts) {
     EXPECT_EQ(w.windowTitle(), text(TextKeys::APPNAME));
     EXPECT_EQ(w.findChild<QLabel*>(QStringLiteral("ctl1003"))->text(),
               text(TextKeys::LBL_TARGETFILES));
-    EXPECT_EQ(w.BuildHeading(), QStringLiteral("%1, 120;%2, 80;%3, 110;%4, 40;")
+    EXPECT_EQ(w.BuildHeading(), QStringLiteral("%1, 120;%2, 80;%3, 130;%4, 40;")
                                     .arg(text(TextKeys::HDR_FILE), text(TextKeys::HDR_SIZE),
                                          text(TextKeys::HDR_DATE), text(TextKeys::HDR_ATTRIB)));
 }
