@@ -5,7 +5,9 @@
 #include "DlgQuit.h"
 #include "FileInfo.h"
 #include "LocalFileList.h"
+#include "Options.h"
 #include "ProgressWnd.h"
+#include "RunOnce.h"
 #include "SettingsKeys.h"
 #include "Splash.h"
 #include "TargetFileList.h"
@@ -683,16 +685,22 @@ bool QuarnUIDlg::AskQuit() {
 }
 
 QuarnUIDlg::FirstRunChoice QuarnUIDlg::RunFirstRunSetup() {
-    // The first-run setup dialog (RunOnce) takes this place; until then a
-    // first start ends as a cancelled setup does.
-    quarnDebug("First-run setup not available\n");
-    return FirstRunChoice{};
+    RunOnce setup(*this, this);
+    FirstRunChoice choice;
+    if (setup.exec() == QDialog::Accepted) {
+        choice.accepted = true;
+        choice.language = setup.SelectedLanguage();
+        choice.folder = setup.FolderPath();
+        choice.port = setup.SelectedPort();
+    }
+    return choice;
 }
 
 void QuarnUIDlg::RunOptions(const QString& caption) {
-    // The options sheet (COptions) takes this place.
-    const QByteArray text = caption.toLocal8Bit();
-    quarnDebug("Options sheet '%s' not available\n", text.constData());
+    // The pages act through their own apply steps and messages; the sheet's
+    // result itself is not needed.
+    COptions sheet(caption, *this, this);
+    sheet.exec();
 }
 
 // ---- Copy operations ----------------------------------------------------

@@ -160,8 +160,7 @@ public:
 
 protected:
     // ---- Seams for dialogs of their own --------------------------------
-    // The first-run setup. Until it exists the setup counts as cancelled,
-    // which ends the program as a cancelled setup does.
+    // The first-run setup dialog; tests replace it.
     virtual FirstRunChoice RunFirstRunSetup();
     // The options sheet with `caption`, first page selected.
     virtual void RunOptions(const QString& caption);

@@ -37,6 +37,10 @@ inline constexpr char ERR_FILE_EXISTS[] = "ERR_FILE_EXISTS";
 inline constexpr char ERR_CONFIRM[] = "ERR_CONFIRM";
 inline constexpr char BTN_CANCEL[] = "BTN_CANCEL";
 
+// Format template with one %s: a device file name that cannot serve as a
+// local file name (it names a folder or leads out of the local folder).
+inline constexpr char MSG_BAD_DEVICE_NAME[] = "MSG_BAD_DEVICE_NAME";
+
 // Statistics dialog.
 inline constexpr char LBL_FILEINFO[] = "LBL_FILEINFO";
 inline constexpr char LBL_TOTAL_SPACE[] = "LBL_TOTAL_SPACE";
@@ -259,6 +263,7 @@ inline constexpr const char* LANGUAGE_FILE_KEYS[] = {
     ERR_FILE_EXISTS,
     ERR_CONFIRM,
     BTN_CANCEL,
+    MSG_BAD_DEVICE_NAME,
     LBL_FILEINFO,
     LBL_TOTAL_SPACE,
     LBL_USED_SPACE,
@@ -358,6 +363,7 @@ struct FormatTemplate {
 inline constexpr FormatTemplate FORMAT_TEMPLATES[] = {
     {MSG_LOCAL_PATH_INVALID, "s"},
     {MSG_CANT_DELETE_READONLY, "s"},
+    {MSG_BAD_DEVICE_NAME, "s"},
     {SPLASH_TEXT, "ddd"},
 };
 
