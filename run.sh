@@ -9,7 +9,7 @@ root=$PWD
 source scripts/deps.sh
 quarn_ensure_packages "${QUARN_BUILD_PACKAGES[@]}"
 cmake -S . -B build -G Ninja
-cmake --build build
+cmake --build build --target quarnui trelm-devsim
 
 demo="$root/demo"
 com=7
