@@ -53,6 +53,9 @@ bool IniEx::Load(const QString& path, bool autoSave, bool createIfMissing, bool 
         Save(false);
         Clear();
     }
+    if (this->caseInsensitive != caseInsensitive) {
+        keyIndexValid.fill(false); // keys are looked up in another form now
+    }
     this->caseInsensitive = caseInsensitive;
     this->autoSave = autoSave;
     this->makeBackup = makeBackup;
@@ -157,14 +160,40 @@ int IniEx::FindSection(const QString& section) const {
     return -1;
 }
 
+QString IniEx::LookupForm(const QString& key) const {
+    if (!caseInsensitive) {
+        return key;
+    }
+    // The case-insensitive comparison folds code unit by code unit, a low
+    // surrogate together with the high surrogate before it; so does this.
+    QString folded(key.size(), Qt::Uninitialized);
+    char16_t last = 0;
+    for (qsizetype i = 0; i < key.size(); ++i) {
+        const char16_t unit = key.at(i).unicode();
+        char32_t codePoint = unit;
+        if (QChar::isLowSurrogate(unit) && QChar::isHighSurrogate(last)) {
+            codePoint = QChar::surrogateToUcs4(last, unit);
+        }
+        last = unit;
+        const char32_t fold = QChar::toCaseFolded(codePoint);
+        folded[i] = QChar(QChar::requiresSurrogates(fold) ? QChar::lowSurrogate(fold)
+                                                          : static_cast<char16_t>(fold));
+    }
+    return folded;
+}
+
 int IniEx::FindKey(int slot, const QString& key) const {
     const QStringList& keys = keyLists.at(slot);
-    for (qsizetype i = keys.size() - 1; i >= 0; --i) {
-        if (Same(keys.at(i), key)) {
-            return static_cast<int>(i);
+    QHash<QString, int>& index = keyIndexes[slot];
+    if (!keyIndexValid.at(slot)) {
+        index.clear();
+        index.reserve(keys.size());
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            index.insert(LookupForm(keys.at(i)), static_cast<int>(i));
         }
+        keyIndexValid[slot] = true;
     }
-    return -1;
+    return index.value(LookupForm(key), -1);
 }
 
 int IniEx::AddSection(const QString& name, bool hasHeader) {
@@ -175,6 +204,8 @@ int IniEx::AddSection(const QString& name, bool hasHeader) {
     sectionHeaders.append(hasHeader);
     keyLists.append(QStringList());
     valueLists.append(QStringList());
+    keyIndexes.append(QHash<QString, int>());
+    keyIndexValid.append(false);
     return sectionCount++;
 }
 
@@ -203,6 +234,8 @@ void IniEx::WriteValue(const QString& section, const QString& key, const QString
     if (index < 0) {
         keyLists[slot].append(key);
         valueLists[slot].append(value);
+        // FindKey has just made the section's index valid.
+        keyIndexes[slot].insert(LookupForm(key), static_cast<int>(keyLists.at(slot).size() - 1));
         modified = true;
         return;
     }
@@ -225,6 +258,7 @@ bool IniEx::RemoveValue(const QString& section, const QString& key) {
     }
     keyLists[slot].removeAt(index);
     valueLists[slot].removeAt(index);
+    keyIndexValid[slot] = false; // later pairs moved up
     modified = true;
     return true;
 }
@@ -308,7 +342,13 @@ QString IniEx::Save(bool makeBackup) {
         if (file.open(QIODevice::WriteOnly)) {
             // The explicit flush reports a write that fails part-way (a full
             // disk); commit() alone would rename the truncated file into place.
-            const QByteArray bytes = Serialize().toUtf8();
+            QByteArray bytes = Serialize().toUtf8();
+            // Loading takes a leading EF BB BF for the byte order mark and
+            // drops it, so a text that itself starts with U+FEFF (a first key
+            // beginning with it) gets a mark in front to keep its character.
+            if (bytes.startsWith("\xEF\xBB\xBF")) {
+                bytes.prepend("\xEF\xBB\xBF");
+            }
             written = file.write(bytes) == bytes.size() && file.flush() &&
                       SyncToDisk(file.handle()) && file.commit();
             if (!written) {
@@ -328,6 +368,8 @@ void IniEx::Clear() {
     sectionHeaders.clear();
     keyLists.clear();
     valueLists.clear();
+    keyIndexes.clear();
+    keyIndexValid.clear();
     fileName.clear();
     sectionCount = 0;
     modified = true;

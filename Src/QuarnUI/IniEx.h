@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -59,6 +60,9 @@ public:
 private:
     int FindSection(const QString& section) const;
     int FindKey(int slot, const QString& key) const;
+    // The form in which keys are looked up: the key itself, or in
+    // case-insensitive mode its case folding as the comparison applies it.
+    QString LookupForm(const QString& key) const;
     int AddSection(const QString& name, bool hasHeader);
     bool Same(const QString& a, const QString& b) const;
     void ParseText(const QString& text);
@@ -74,6 +78,12 @@ private:
     QList<bool> sectionHeaders;
     QList<QStringList> keyLists;
     QList<QStringList> valueLists;
+    // Per section slot: the lookup form of each key to the position of its
+    // last pair, so that a lookup does not compare every key (a file library
+    // holds a key per file of a folder). Built on the first lookup, kept up
+    // to date when a pair is added, dropped when pairs move.
+    mutable QList<QHash<QString, int>> keyIndexes;
+    mutable QList<bool> keyIndexValid;
     int sectionCount = 0;
     int growStep;
     bool caseInsensitive = true;

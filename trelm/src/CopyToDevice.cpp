@@ -23,6 +23,18 @@ constexpr std::size_t kNextPacketInReply = 0;
 constexpr std::size_t kCompleteInReply = 2;
 constexpr std::size_t kDataPacketReplySize = 3;
 
+// The device chooses which packet comes next, so a device that never reports
+// completion would keep a copy going for ever (the default callback never
+// cancels). A transfer therefore ends with TRELM_ERROR_UNEXPECTED_DATA once
+// the device has asked for the same packet more than kMaxSamePacketRequests
+// times in a row, or once 3 x P + 16 data packets have gone out without the
+// device reporting completion: enough for every packet to be sent three
+// times, plus room for a few spurious requests of a small file. The store
+// command is still sent, so the device drops the incomplete file.
+constexpr uint32_t kMaxSamePacketRequests = 8;
+constexpr uint32_t kExchangesPerPacket = 3;
+constexpr uint32_t kExtraExchanges = 16;
+
 int32_t DefaultProgress(int32_t, int32_t, float) {
     return 1;
 }
@@ -33,8 +45,11 @@ TRELM_Result SendPackets(Session& s, const LocalFile& file, uint32_t size, uint1
                          TRELM_PROGRESS_CALLBACK callback) {
     // An empty file still travels as packet 0 without data.
     const uint32_t packetLimit = packets == 0 ? 1 : packets;
+    const uint32_t exchangeLimit = kExchangesPerPacket * packets + kExtraExchanges;
     std::array<uint8_t, kPacketDataSize> chunk{};
     uint32_t next = 0;
+    uint32_t exchanges = 0;
+    uint32_t sameInARow = 0;
     bool done = false;
     TRELM_Result result = TRELM_OK;
     do {
@@ -54,8 +69,19 @@ TRELM_Result SendPackets(Session& s, const LocalFile& file, uint32_t size, uint1
                     result = TRELM_ERROR_UNEXPECTED_DATA;
                 }
                 if (result == TRELM_OK) {
+                    const uint32_t sent = next;
                     next = LoadU16(reply, kNextPacketInReply);
                     done = LoadU8(reply, kCompleteInReply) != 0;
+                    ++exchanges;
+                    sameInARow = next == sent ? sameInARow + 1 : 0;
+                    if (!done &&
+                        (sameInARow > kMaxSamePacketRequests || exchanges >= exchangeLimit)) {
+                        DebugPrint("The device never completes the file (packet %u asked for "
+                                   "%u times in a row, %u packets sent)\n",
+                                   static_cast<unsigned>(next), static_cast<unsigned>(sameInARow),
+                                   static_cast<unsigned>(exchanges));
+                        result = TRELM_ERROR_UNEXPECTED_DATA;
+                    }
                 }
             }
         }
