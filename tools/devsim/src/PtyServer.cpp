@@ -9,8 +9,10 @@
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -224,6 +226,13 @@ void PtyServer::closeLine() {
 }
 
 bool PtyServer::waitUntil(Clock::time_point deadline) {
+    // A sleeping thread wakes late: tens of microseconds after a short
+    // sleep, up to about a millisecond when the processor went idle during a
+    // long one (a long request on a slow paced line). A real device answers
+    // on time, so the last millisecond before the deadline is spent yielding
+    // instead of sleeping, and the emulator's own lateness does not show as
+    // the client's overhead.
+    constexpr auto kSpinTail = std::chrono::microseconds(1000);
     for (;;) {
         if (stopping_) {
             return false;
@@ -232,7 +241,12 @@ bool PtyServer::waitUntil(Clock::time_point deadline) {
         if (left <= Clock::duration::zero()) {
             return true;
         }
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        if (left <= kSpinTail) {
+            std::this_thread::yield();
+            continue;
+        }
+        const auto ns =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(left - kSpinTail).count();
         timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         pollfd wake{wakeRead_, POLLIN, 0};
         if (::ppoll(&wake, 1, &ts, nullptr) > 0) {
@@ -241,8 +255,17 @@ bool PtyServer::waitUntil(Clock::time_point deadline) {
     }
 }
 
-bool PtyServer::writeAnswer(std::span<const uint8_t> bytes, uint32_t baud) {
-    const auto start = baud != 0 ? std::max(outputClock_, Clock::now()) : Clock::now();
+bool PtyServer::writeAnswer(std::span<const uint8_t> bytes, uint32_t baud,
+                            Clock::time_point notBefore) {
+    // Paced, the answer's bits start on the line when the line is free and
+    // the request has arrived, counted on the line's own clock, so that the
+    // time this thread took to wake up is not added to the line time.
+    const auto start = baud != 0 ? std::max(outputClock_, notBefore) : Clock::now();
+    // Bytes go out in batches of about half a millisecond of line time (a
+    // UART's receive FIFO hands them over in groups, too); the last byte is
+    // handed over as soon as its bits are complete.
+    const std::size_t batch =
+        baud != 0 ? std::max<std::size_t>(1, static_cast<std::size_t>(baud) / 10 / 2000) : 1;
     std::size_t sent = 0;
     while (sent < bytes.size()) {
         std::size_t allowed = bytes.size();
@@ -256,7 +279,8 @@ bool PtyServer::writeAnswer(std::span<const uint8_t> bytes, uint32_t baud) {
                                                              baud / 10.0L / 1e9L);
             allowed = std::min(bytes.size(), done);
             if (allowed <= sent) {
-                if (!waitUntil(start + lineTime(sent + 1, baud))) {
+                const std::size_t target = std::min(bytes.size(), sent + batch);
+                if (!waitUntil(start + lineTime(target, baud))) {
                     return false;
                 }
                 continue;
@@ -322,6 +346,9 @@ void PtyServer::handleOpensAndCloses() {
 }
 
 void PtyServer::run() {
+    // Line pacing waits for byte times of a few microseconds; the default
+    // timer slack of 50 us would make every answer late by that much.
+    ::prctl(PR_SET_TIMERSLACK, 1UL);
     std::vector<uint8_t> buffer(4096);
     inputClock_ = Clock::now();
     outputClock_ = inputClock_;
@@ -364,12 +391,14 @@ void PtyServer::run() {
         }
         const auto bytes = static_cast<std::size_t>(n);
         const uint32_t lineBaud = device_.config().lineBaud;
+        Clock::time_point arrived = Clock::now();
         if (lineBaud != 0) {
             // The request reaches the device only as fast as the line carries it.
             inputClock_ = std::max(inputClock_, Clock::now()) + lineTime(bytes, lineBaud);
             if (!waitUntil(inputClock_)) {
                 break;
             }
+            arrived = inputClock_;
         }
         bool stop = false;
         for (const Exchange& ex : device_.receive(std::span(buffer.data(), bytes))) {
@@ -387,12 +416,15 @@ void PtyServer::run() {
                 markHungUp();
                 return;
             }
-            if (ex.delayMs != 0 &&
-                !waitUntil(Clock::now() + std::chrono::milliseconds(ex.delayMs))) {
-                stop = true;
-                break;
+            Clock::time_point notBefore = arrived;
+            if (ex.delayMs != 0) {
+                notBefore = Clock::now() + std::chrono::milliseconds(ex.delayMs);
+                if (!waitUntil(notBefore)) {
+                    stop = true;
+                    break;
+                }
             }
-            if (!writeAnswer(ex.answer, ex.baud != 0 ? ex.baud : lineBaud)) {
+            if (!writeAnswer(ex.answer, ex.baud != 0 ? ex.baud : lineBaud, notBefore)) {
                 stop = true;
                 break;
             }

@@ -58,8 +58,10 @@ private:
     void run();
     // Waits until the deadline; false when stop() asked the thread to end.
     bool waitUntil(std::chrono::steady_clock::time_point deadline);
-    // Writes all bytes to the master, paced at baud when it is not 0.
-    bool writeAnswer(std::span<const uint8_t> bytes, uint32_t baud);
+    // Writes all bytes to the master, paced at baud when it is not 0; the
+    // first byte's bits start at notBefore or when the line is free.
+    bool writeAnswer(std::span<const uint8_t> bytes, uint32_t baud,
+                     std::chrono::steady_clock::time_point notBefore);
     void handleOpensAndCloses();
     void closeLine();
     void markHungUp();
