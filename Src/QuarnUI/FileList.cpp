@@ -1,6 +1,8 @@
 #include "FileList.h"
 
+#include "DebugLog.h"
 #include "LanguageReader.h"
+#include "Prompter.h"
 #include "SortHeaderCtrl.h"
 #include "TextKeys.h"
 #include "csort.h"
@@ -328,6 +330,24 @@ void FileList::paintEvent(QPaintEvent* event) {
     painter.drawText(area, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, emptyText);
 }
 
+QString FileList::Text(const char* key) const {
+    return owner != nullptr ? owner->LangReader().GetText(QLatin1String(key))
+                            : QString::fromLatin1(key);
+}
+
+bool FileList::ConfirmDelete(const QList<int>& selected) {
+    if (selected.isEmpty()) {
+        quarnDebug("No items were selected!\n");
+        return false;
+    }
+    const QString question =
+        selected.size() == 1 ? Text(TextKeys::MSG_DELETE_ONE) + u'\n' + RowText(selected.first(), 0)
+                             : Text(TextKeys::MSG_DELETE_MANY);
+    return Prompter::Current().Message(this, question, Text(TextKeys::MSG_CAPTION),
+                                       Prompter::Icon::Question,
+                                       Prompter::Buttons::OkCancel) == Prompter::Ok;
+}
+
 void FileList::contextMenuEvent(QContextMenuEvent* event) {
     if (topLevelItemCount() == 0 || !selectionModel()->hasSelection()) {
         return;
@@ -337,11 +357,9 @@ void FileList::contextMenuEvent(QContextMenuEvent* event) {
         // The menu key gives no position: open near the list's top left.
         position = mapToGlobal(contentsRect().topLeft() + QPoint(5, 5));
     }
-    const QString text = owner != nullptr ? owner->LangReader().GetText(TextKeys::MNU_DELETE)
-                                          : QString::fromLatin1(TextKeys::MNU_DELETE);
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("menu105"));
-    QAction* deleteEntry = menu.addAction(text);
+    QAction* deleteEntry = menu.addAction(Text(TextKeys::MNU_DELETE));
     deleteEntry->setData(ID_DELETE_COMMAND);
     const QAction* chosen = menu.exec(position);
     if (chosen != nullptr) {

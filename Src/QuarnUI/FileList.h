@@ -114,6 +114,13 @@ protected:
     // The delete flow of the Delete key and the context menu; the base has
     // none.
     virtual void DeleteSelectedFiles();
+    // The text of a key in the owner's language; the key itself when the
+    // list has no owner.
+    QString Text(const char* key) const;
+    // Asks before the files of the selected rows are deleted, naming the
+    // file when there is one. False when nothing is selected or the user
+    // does not confirm.
+    bool ConfirmDelete(const QList<int>& selected);
 
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;

@@ -4,7 +4,6 @@
 #include "DateText.h"
 #include "DebugLog.h"
 #include "LanguageReader.h"
-#include "Prompter.h"
 #include "SettingsKeys.h"
 #include "SystemError.h"
 #include "TextKeys.h"
@@ -345,28 +344,14 @@ void LocalFileList::keyPressEvent(QKeyEvent* event) {
 
 void LocalFileList::DeleteSelectedFiles() {
     const QList<int> selected = SelectedRows();
-    if (selected.isEmpty()) {
-        quarnDebug("No items were selected!\n");
+    if (!ConfirmDelete(selected)) {
         return;
     }
-    MainWindowMessages* owner = Owner();
-    const auto text = [owner](const char* key) {
-        return owner != nullptr ? owner->LangReader().GetText(QLatin1String(key))
-                                : QString::fromLatin1(key);
-    };
     QStringList names;
     for (int row : selected) {
         names.append(RowText(row, 0));
     }
-    const QString question = names.size() == 1
-                                 ? text(TextKeys::MSG_DELETE_ONE) + u'\n' + names.first()
-                                 : text(TextKeys::MSG_DELETE_MANY);
-    const int answer =
-        Prompter::Current().Message(this, question, text(TextKeys::MSG_CAPTION),
-                                    Prompter::Icon::Question, Prompter::Buttons::OkCancel);
-    if (answer != Prompter::Ok) {
-        return;
-    }
+    MainWindowMessages* owner = Owner();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     for (const QString& name : names) {

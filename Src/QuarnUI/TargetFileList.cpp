@@ -141,22 +141,7 @@ void TargetFileList::keyPressEvent(QKeyEvent* event) {
 
 void TargetFileList::DeleteSelectedFiles() {
     const QList<int> selected = SelectedRows();
-    if (selected.isEmpty()) {
-        quarnDebug("No items were selected!\n");
-        return;
-    }
-    MainWindowMessages* owner = Owner();
-    const auto text = [owner](const char* key) {
-        return owner != nullptr ? owner->LangReader().GetText(QLatin1String(key))
-                                : QString::fromLatin1(key);
-    };
-    const QString question =
-        selected.size() == 1 ? text(TextKeys::MSG_DELETE_ONE) + u'\n' + RowText(selected.first(), 0)
-                             : text(TextKeys::MSG_DELETE_MANY);
-    const int answer =
-        Prompter::Current().Message(this, question, text(TextKeys::MSG_CAPTION),
-                                    Prompter::Icon::Question, Prompter::Buttons::OkCancel);
-    if (answer != Prompter::Ok) {
+    if (!ConfirmDelete(selected)) {
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -188,12 +173,8 @@ bool TargetFileList::DeleteRowFile(int row) {
     const bool readOnly = item->text(3).contains(u'r');
     MainWindowMessages* owner = Owner();
     if (readOnly && !serviceMode) {
-        const QString format = owner != nullptr
-                                   ? owner->LangReader().GetText(TextKeys::MSG_CANT_DELETE_READONLY)
-                                   : QString::fromLatin1(TextKeys::MSG_CANT_DELETE_READONLY);
-        const QString caption = owner != nullptr
-                                    ? owner->LangReader().GetText(TextKeys::MSG_CANT_DELETE_CAPTION)
-                                    : QString::fromLatin1(TextKeys::MSG_CANT_DELETE_CAPTION);
+        const QString format = Text(TextKeys::MSG_CANT_DELETE_READONLY);
+        const QString caption = Text(TextKeys::MSG_CANT_DELETE_CAPTION);
         // The wait cursor does not belong over a notice.
         QApplication::setOverrideCursor(Qt::ArrowCursor);
         Prompter::Current().Message(this, FormatWithName(format, name), caption,
