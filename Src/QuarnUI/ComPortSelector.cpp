@@ -1,6 +1,7 @@
 #include "ComPortSelector.h"
 
 #include "DebugLog.h"
+#include "DeviceLink.h"
 #include "MainWindowMessages.h"
 
 #include <QDir>
@@ -62,9 +63,56 @@ void ComPortSelector::SetSystemRoots(const QString& sysfs, const QString& dev) {
 }
 
 bool ComPortSelector::FillPorts() {
+    const QList<Candidate> candidates = FindCandidates();
+    QList<bool> present;
+    for (const Candidate& candidate : candidates) {
+        present.append(ProbePort(candidate.devicePath));
+    }
+    return AddProbed(candidates, present);
+}
+
+void ComPortSelector::FillPortsLater(std::function<void(bool)> done) {
+    DeviceLink* link = mainWindow.Device();
+    if (link == nullptr) {
+        done(FillPorts());
+        return;
+    }
+    const QList<Candidate> candidates = FindCandidates();
+    QStringList paths;
+    for (const Candidate& candidate : candidates) {
+        paths.append(candidate.devicePath);
+    }
+    link->ProbePorts(paths, this,
+                     [this, candidates, done = std::move(done)](const QList<bool>& present) {
+                         done(AddProbed(candidates, present));
+                     });
+}
+
+QString ComPortSelector::DevicePathOf(int port) {
+    const QString portDir = qEnvironmentVariable("TRELM_PORTS");
+    QString path;
+    if (!portDir.isEmpty() && QFileInfo(portDir).isDir()) {
+        path = portDir + QStringLiteral("/com%1").arg(port);
+    } else {
+        for (const TableBlock& block : FIXED_TABLE) {
+            if (port >= block.firstPort && port < block.firstPort + BLOCK_SIZE) {
+                path = QStringLiteral("/dev/") + QLatin1String(block.nodePrefix) +
+                       QString::number(port - block.firstPort);
+            }
+        }
+    }
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        return QString();
+    }
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    return resolved.isEmpty() ? path : resolved;
+}
+
+bool ComPortSelector::AddProbed(const QList<Candidate>& candidates, const QList<bool>& present) {
     int added = 0;
-    for (const Candidate& candidate : FindCandidates()) {
-        if (!ProbePort(candidate.devicePath)) {
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        const Candidate& candidate = candidates.at(i);
+        if (i >= present.size() || !present.at(i)) {
             quarnDebug("COM%d (%s) did not answer the probe\n", candidate.number,
                        qPrintable(candidate.devicePath));
             continue;

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class MainWindowMessages;
 
 // The drop-down list of the COM ports present on this machine. Every entry
@@ -35,8 +37,14 @@ public:
     void SetSystemRoots(const QString& sysfsRoot, const QString& devRoot);
 
     // Adds one entry per port found. When none is found the main window is
-    // sent program error 1130 and the answer is false.
+    // sent program error 1130 and the answer is false. The probes run here,
+    // on the calling thread.
     bool FillPorts();
+    // The same through the main window's device link, when it has one: the
+    // probes wait for the device operation under way and never run while
+    // the library opens a port; `done` gets FillPorts' answer. Without a
+    // link the ports are probed at once.
+    void FillPortsLater(std::function<void(bool)> done);
     // The port number of the selected entry; -1 when nothing is selected.
     int GetSelectedPort() const;
     // Selects the entry whose data is `port`; none when no entry has it.
@@ -48,8 +56,13 @@ public:
     // writing and its line settings can be read, or the open is refused
     // because another program holds the port (EACCES, EBUSY, EPERM).
     static bool ProbePort(const QString& devicePath);
+    // The device behind COM `port` in the port map, links resolved
+    // ("/dev/pts/3"); empty when the map has no such port.
+    static QString DevicePathOf(int port);
 
 private:
+    // Adds the entries of the candidates that passed their probe.
+    bool AddProbed(const QList<Candidate>& candidates, const QList<bool>& present);
     QList<Candidate> CandidatesInDirectory(const QString& dir) const;
     QList<Candidate> CandidatesInFixedTable() const;
     bool ShowsHardware(const QString& deviceName) const;

@@ -4,13 +4,10 @@
 #include "QuarnUIDlg.h"
 #include "WaitAny.h"
 
-CDeviceThread::CDeviceThread(QuarnUIDlg& mainWindow)
-    : mainWindow(mainWindow), m_waitWnd(std::make_unique<WaitAny>()) {}
+CDeviceThread::CDeviceThread(QuarnUIDlg& mainWindow, DeviceLink& link)
+    : mainWindow(mainWindow), link(link), m_waitWnd(std::make_unique<WaitAny>()) {}
 
 CDeviceThread::~CDeviceThread() {
-    if (worker.joinable()) {
-        worker.join();
-    }
     if (watching) {
         ExitInstance();
     }
@@ -19,13 +16,7 @@ CDeviceThread::~CDeviceThread() {
 void CDeviceThread::Start(bool extendedListing) {
     running = true;
     InitInstance();
-    worker = std::thread([this, extendedListing] {
-        const QueryResult result = InitThread(extendedListing);
-        // Handed to the user-interface thread; dropped there if this object
-        // has gone in the meantime.
-        QMetaObject::invokeMethod(
-            this, [this, result] { OnWorkerDone(result); }, Qt::QueuedConnection);
-    });
+    link.Query(extendedListing, this, [this](const QueryResult& result) { OnQueryDone(result); });
 }
 
 void CDeviceThread::InitInstance() {
@@ -48,24 +39,7 @@ void CDeviceThread::ExitInstance() {
     quarnDebug("CDeviceThread::ExitInstance()\n");
 }
 
-CDeviceThread::QueryResult CDeviceThread::InitThread(bool extendedListing) {
-    quarnDebug("Entered InitThread\n");
-    QueryResult result;
-    uint32_t value1 = 0;
-    uint32_t value2 = 0;
-    result.infoResult = TRELM_GetConnectedDeviceInfo(&value1, &value2);
-    if (result.infoResult != TRELM_OK) {
-        quarnDebug("No device info found\n");
-        return result;
-    }
-    result.listing = TargetFileList::ReadListing(extendedListing);
-    return result;
-}
-
-void CDeviceThread::OnWorkerDone(const QueryResult& result) {
-    if (worker.joinable()) {
-        worker.join();
-    }
+void CDeviceThread::OnQueryDone(const QueryResult& result) {
     mainWindow.DeviceQueryFinished(result);
     ExitInstance();
     running = false;

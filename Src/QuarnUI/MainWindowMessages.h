@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class DeviceLink;
 class IniEx;
 class LanguageReader;
 
@@ -61,4 +62,8 @@ public:
     // The two copy operations, started by the buttons and the arrow keys.
     virtual void CopyToDevice() = 0;
     virtual void CopyFromDevice() = 0;
+
+    // The device link every library call goes through; nullptr where there
+    // is no device (the first-run setup before the port is opened).
+    virtual DeviceLink* Device() { return nullptr; }
 };

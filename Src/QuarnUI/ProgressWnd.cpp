@@ -50,7 +50,7 @@ ProgressWnd::~ProgressWnd() {
             m_mainWindow->setEnabled(true);
         }
     }
-    if (m_pendingDepth > 0) {
+    if (m_pendingDepth > 0 || m_watching) {
         qApp->removeEventFilter(this);
     }
     DestroyWindow();
@@ -242,17 +242,16 @@ void ProgressWnd::ProcessPending(bool cancelOnEscape) {
     if (m_cancelled) {
         return;
     }
-    if (m_modal && m_window && m_window->isVisible() && !m_window->isActiveWindow()) {
-        m_window->activateWindow();
-    }
-
+    // The window is not activated here: a copy must not take the focus
+    // from another program at every packet. Escape is caught by the filter
+    // below wherever the application's focus is.
     const bool outerCancelOnEscape = m_cancelOnEscape;
     m_cancelOnEscape = cancelOnEscape;
-    if (m_pendingDepth++ == 0) {
+    if (m_pendingDepth++ == 0 && !m_watching) {
         qApp->installEventFilter(this);
     }
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (--m_pendingDepth == 0) {
+    if (--m_pendingDepth == 0 && !m_watching) {
         qApp->removeEventFilter(this);
     }
     m_cancelOnEscape = outerCancelOnEscape;
@@ -264,6 +263,14 @@ void ProgressWnd::ProcessPending(bool cancelOnEscape) {
     }
 }
 
+void ProgressWnd::WatchInput(bool cancelOnEscape) {
+    if (!m_watching && m_pendingDepth == 0) {
+        qApp->installEventFilter(this);
+    }
+    m_watching = true;
+    m_cancelOnEscape = cancelOnEscape;
+}
+
 bool ProgressWnd::eventFilter(QObject* watched, QEvent* event) {
     if (m_window && watched == m_window.data() && event->type() == QEvent::Close) {
         // A close request (from the window manager, or while the application
@@ -273,7 +280,13 @@ bool ProgressWnd::eventFilter(QObject* watched, QEvent* event) {
         event->accept();
         return true;
     }
-    if (m_pendingDepth == 0) {
+    if (m_pendingDepth == 0 && !m_watching) {
+        return false;
+    }
+    // A question asked during the copy (or the quit question) gets its own
+    // keys and clicks.
+    if (const QWidget* modal = QApplication::activeModalWidget();
+        modal != nullptr && modal != m_window.data()) {
         return false;
     }
     if (m_cancelOnEscape && event->type() == QEvent::KeyPress &&
@@ -310,6 +323,7 @@ void ProgressWnd::HideWindow() {
 }
 
 void ProgressWnd::Cancel() {
+    const bool first = !m_cancelled;
     m_cancelled = true;
     HideWindow();
     if (m_modal && m_window) {
@@ -325,6 +339,9 @@ void ProgressWnd::Cancel() {
     if (m_mainWindow) {
         m_mainWindow->raise();
         m_mainWindow->activateWindow();
+    }
+    if (first) {
+        emit Cancelled();
     }
 }
 

@@ -15,10 +15,12 @@ class QPushButton;
 // one line of text, a progress bar and a cancel button, with the percentage
 // done in its title.
 //
-// A copy runs inside a library call on the GUI thread. Its progress callback
-// advances the bar, calls ProcessPending() so that the windows repaint and the
-// cancel button works, and polls IsCancelled(). In modal mode the
-// application's main window is disabled while the object lives.
+// The copies run on the device link's thread; their progress reaches the
+// window by queued signal and the event loop keeps it drawing. WatchInput()
+// lets Escape and the cancel button act at once while the loop runs, and
+// Cancelled() tells the copy. ProcessPending() handles waiting input for a
+// caller that runs its own loop. In modal mode the application's main window
+// is disabled while the object lives.
 //
 // The object owns its window. A cancel in modal mode destroys the window at
 // once while the object lives on: it still answers IsCancelled(), and every
@@ -65,9 +67,20 @@ public:
     // is set; in modal mode a left-button release over the cancel button
     // cancels before the button itself reacts. Does nothing once cancelled.
     void ProcessPending(bool cancelOnEscape);
+    // While on, the input of the application is watched as ProcessPending
+    // does, from the normal event loop: Escape cancels (when
+    // `cancelOnEscape`), and so does a left-button release over the cancel
+    // button in modal mode. Input meant for another modal dialog (a question
+    // asked during the copy) is left alone.
+    void WatchInput(bool cancelOnEscape);
 
     bool IsCancelled() const { return m_cancelled; }
 
+signals:
+    // The user cancelled (button, Escape or a close request); sent once.
+    void Cancelled();
+
+public:
     // Hides the window; the next SetProgress shows it again.
     void HideWindow();
 
@@ -114,4 +127,5 @@ private:
     // While ProcessPending runs, the object filters the application's events.
     int m_pendingDepth = 0;
     bool m_cancelOnEscape = false;
+    bool m_watching = false;
 };

@@ -138,14 +138,16 @@ void CPropPageCom::OnInitDialog() {
                               QString(QLatin1Char(entry.letter)));
     }
 
-    portSelector->FillPorts();
-    portSelector->AddSorted(QStringLiteral("AUTO"), 0);
-
     const IniEx& settings = mainWindow.Settings();
     const QString section = QLatin1String(SettingsKeys::COM_SETUP);
     storedPort = LeadingNumber(
         settings.ReadValue(section, QLatin1String(SettingsKeys::COM_PORT), QString()));
-    portSelector->SelectPort(storedPort);
+    // The ports are probed on the device link's thread, after the device
+    // operation under way; the list is filled when they have answered.
+    portSelector->FillPortsLater([this](bool) {
+        portSelector->AddSorted(QStringLiteral("AUTO"), 0);
+        portSelector->SelectPort(storedPort);
+    });
 
     baudText = settings.ReadValue(section, QLatin1String(SettingsKeys::COM_BAUD), QString());
     dataBitsText = settings.ReadValue(section, QLatin1String(SettingsKeys::COM_DATABIT), QString());

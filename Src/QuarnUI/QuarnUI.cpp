@@ -5,6 +5,9 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <unistd.h>
+
 MainWindowMessages* QuarnUI::mainWindow = nullptr;
 
 QuarnUI::QuarnUI() {
@@ -37,6 +40,13 @@ bool QuarnUI::SplashWanted(const QStringList& arguments) {
 bool QuarnUI::InitInstance(const QStringList& arguments) {
     Splash::SetSplashEnabled(SplashWanted(arguments));
     QuarnUIDlg dialog(nullptr);
+    // A library call still blocked on a silent line when the window has
+    // gone: its files are saved by then, so the program ends without
+    // waiting for the library to give up (the kernel releases the port).
+    dialog.SetBusyExit([] {
+        std::fflush(nullptr);
+        ::_exit(0);
+    });
     mainWindow = &dialog;
     dialog.exec();
     mainWindow = nullptr;

@@ -1,6 +1,7 @@
 #include "QuarnUIDlg.h"
 
 #include "About.h"
+#include "ComPortSelector.h"
 #include "DebugLog.h"
 #include "DlgQuit.h"
 #include "FileInfo.h"
@@ -33,6 +34,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <QStyle>
 
 #include <climits>
 #include <cstdio>
@@ -132,7 +135,15 @@ QuarnUIDlg::QuarnUIDlg(QWidget* parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     m_icon = QIcon(QStringLiteral(":/icons/app.svg"));
+    m_link = std::make_unique<DeviceLink>();
+    connect(m_link.get(), &DeviceLink::BusyChanged, this, &QuarnUIDlg::OnLinkBusyChanged);
+    connect(m_link.get(), &DeviceLink::Progress, this, &QuarnUIDlg::OnCopyProgress);
     CreateControls();
+    m_targetList->SetLink(m_link.get());
+    m_targetList->SetLoadObserver([this](int result) { OnDeviceListLoaded(result); });
+    waitTimer = new QTimer(this);
+    waitTimer->setInterval(250);
+    connect(waitTimer, &QTimer::timeout, this, &QuarnUIDlg::UpdateWaitLine);
     if (QCoreApplication::instance() != nullptr) {
         QCoreApplication::instance()->installEventFilter(this);
     }
@@ -142,8 +153,10 @@ QuarnUIDlg::~QuarnUIDlg() {
     if (QCoreApplication::instance() != nullptr) {
         QCoreApplication::instance()->removeEventFilter(this);
     }
-    // A query still talking to the device is waited for; its result is
-    // dropped.
+    // A copy under way is told to stop at its next packet; the answers
+    // still to come are dropped with the objects that asked.
+    m_link->RequestCancel();
+    CloseProgress();
     delete m_deviceThread.data();
     if (!endedByFatalExit) {
         m_settings.Save(false);
@@ -154,6 +167,13 @@ QuarnUIDlg::~QuarnUIDlg() {
     m_localList = nullptr;
     delete m_targetList;
     m_targetList = nullptr;
+    // Last, with everything saved: the link waits briefly for a call under
+    // way, and a call stuck on a silent line ends the program here.
+    m_link.reset();
+}
+
+void QuarnUIDlg::SetBusyExit(std::function<void()> handler) {
+    m_link->SetBusyExit(std::move(handler));
 }
 
 void QuarnUIDlg::CreateControls() {
@@ -216,7 +236,7 @@ void QuarnUIDlg::CreateControls() {
     buttons->addStretch();
 
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(units.X(2), units.Y(5), units.X(3), units.Y(14));
+    grid->setContentsMargins(units.X(2), units.Y(5), units.X(3), units.Y(14) - units.Y(11));
     grid->setHorizontalSpacing(units.X(3));
     grid->setVerticalSpacing(units.Y(3));
     grid->addWidget(deviceLabel, 0, 0, Qt::AlignCenter);
@@ -224,6 +244,13 @@ void QuarnUIDlg::CreateControls() {
     grid->addWidget(m_targetList, 1, 0);
     grid->addLayout(buttons, 1, 1);
     grid->addWidget(m_localList, 1, 2);
+    // The line that says what the program waits for takes the room below
+    // the lists, so the window keeps its size when it shows.
+    waitLine = new QLabel(this);
+    waitLine->setObjectName(QStringLiteral("waitLine"));
+    waitLine->setFixedHeight(units.Y(11) - units.Y(3));
+    waitLine->setTextFormat(Qt::PlainText);
+    grid->addWidget(waitLine, 2, 0, 1, 3);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
     m_menu = new QMenuBar(this);
@@ -411,7 +438,18 @@ void QuarnUIDlg::paintEvent(QPaintEvent* event) {
 
 void QuarnUIDlg::BuildMenu() {
     setUpdatesEnabled(false);
+    // clear() only takes the entries off the bar: the menus and actions of
+    // the last build are deleted too. Later, as a menu's own action may be
+    // what led here (a language change from the options sheet).
+    const QList<QAction*> oldActions = m_menu->actions();
     m_menu->clear();
+    for (QAction* action : oldActions) {
+        if (QMenu* menu = action->menu()) {
+            menu->deleteLater();
+        } else if (action->parent() == m_menu) {
+            action->deleteLater();
+        }
+    }
     auto addItem = [this](QMenu* menu, const char* key, int command) {
         QAction* action = menu != nullptr ? menu->addAction(m_langReader.GetText(Text(key)))
                                           : m_menu->addAction(m_langReader.GetText(Text(key)));
@@ -445,8 +483,16 @@ QString QuarnUIDlg::BuildHeading() const {
 }
 
 void QuarnUIDlg::EnableCopyButtons(bool toDevice, bool fromDevice) {
-    m_btnToDevice->setEnabled(toDevice);
-    m_btnFromDevice->setEnabled(fromDevice);
+    m_wantToDevice = toDevice;
+    m_wantFromDevice = fromDevice;
+    ApplyCopyButtons();
+}
+
+void QuarnUIDlg::ApplyCopyButtons() {
+    // While a device operation runs, neither copy can start.
+    const bool idle = !m_link->IsBusy();
+    m_btnToDevice->setEnabled(m_wantToDevice && idle);
+    m_btnFromDevice->setEnabled(m_wantFromDevice && idle);
 }
 
 void QuarnUIDlg::Connect() {
@@ -461,61 +507,76 @@ void QuarnUIDlg::Connect() {
     quarnDebug("Connecting to TRELM with->%s\n", modeBytes.constData());
     quarnDebug("Using Comport->%i\n", port);
 
-    // Hidden while the port is opened. Once the modal loop runs, hiding the
-    // dialog would end it, so a reconnect keeps the window up.
-    const bool hideWhileOpening = !inModalLoop;
-    if (hideWhileOpening) {
-        hide();
+    // Opening the port and the start-up query are one device operation;
+    // a reconnect waits for the one under way.
+    if (!m_link->BeginOperation()) {
+        RunWhenIdle([this] { Connect(); });
+        return;
     }
-    const TRELM_Result result = TRELM_Init(static_cast<uint32_t>(port), modeBytes.constData());
-    if (result != TRELM_OK) {
-        quarnDebug("Not connected to TRELM\n");
-        ShowLibraryError(static_cast<int>(result));
-        EnableCopyButtons(false, false);
-        m_targetList->DeleteAllRows();
-        m_connected = false;
-    } else {
-        if (port == 0) {
-            // The port was found by searching: the next start uses it.
-            uint32_t found = 0;
-            char settings[128] = {};
-            uint32_t length = sizeof settings;
-            if (TRELM_GetComPortSettings(&found, settings, &length) == TRELM_OK) {
-                WriteSetting(COM_SETUP, COM_PORT, QString::number(found));
-            }
-        }
-        m_targetList->SetColumns(BuildHeading());
-        StartDeviceQuery();
-    }
-    if (hideWhileOpening) {
+    m_connecting = true;
+    m_port = port;
+    // The window is up while the port opens (a search over all ports takes
+    // a while); the line at its bottom says what it waits for.
+    if (!inModalLoop) {
         show();
     }
+    m_link->Open(static_cast<uint32_t>(port), modeBytes, this,
+                 [this, port](const DeviceLink::OpenResult& open) {
+                     if (!open.call.Ok()) {
+                         quarnDebug("Not connected to TRELM\n");
+                         m_connecting = false;
+                         m_link->EndOperation();
+                         ShowLibraryError(static_cast<int>(open.call.result));
+                         EnableCopyButtons(false, false);
+                         m_targetList->DeleteAllRows();
+                         m_targetList->SetEmptyText(DeviceFailureText(open.call.result));
+                         m_connected = false;
+                         return;
+                     }
+                     if (port == 0 && open.foundPortKnown) {
+                         // The port was found by searching: the next start
+                         // uses it.
+                         m_port = static_cast<int>(open.foundPort);
+                         WriteSetting(COM_SETUP, COM_PORT, QString::number(open.foundPort));
+                     }
+                     m_targetList->SetColumns(BuildHeading());
+                     StartDeviceQuery();
+                 });
 }
 
 void QuarnUIDlg::StartDeviceQuery() {
-    // A new query replaces an old one that has not ended (the old worker is
-    // waited for and its result dropped).
+    // A new query replaces an old one that has not ended (its answer is
+    // dropped).
     delete m_deviceThread.data();
-    m_deviceThread = new CDeviceThread(*this);
+    m_deviceThread = new CDeviceThread(*this, *m_link);
     m_deviceThread->m_waitText = m_langReader.GetText(Text(TextKeys::WAIT_FOR_DEVICE));
     m_deviceThread->Start(m_targetList->serviceMode);
 }
 
 bool QuarnUIDlg::IsQueryRunning() const {
-    return m_deviceThread != nullptr && m_deviceThread->IsRunning();
+    return m_connecting || (m_deviceThread != nullptr && m_deviceThread->IsRunning());
+}
+
+bool QuarnUIDlg::IsDeviceBusy() const {
+    return m_link->IsBusy() || !m_heldBack.isEmpty() || m_refreshHeldBack;
 }
 
 void QuarnUIDlg::DeviceQueryFinished(const CDeviceThread::QueryResult& result) {
+    m_connecting = false;
     if (result.infoResult != TRELM_OK) {
         m_deviceThread->ExitInstance();
         EnableCopyButtons(false, false);
         m_connected = false;
+        // The device pane says why it stays empty.
+        m_targetList->DeleteAllRows();
+        m_targetList->SetEmptyText(DeviceFailureText(result.infoResult));
     } else {
         RefreshDeviceList(&result.listing);
         m_connected = true;
         m_deviceThread->ExitInstance();
         m_noActivateRefresh = false;
     }
+    m_link->EndOperation();
     // The refresh command, run from the event loop as a posted command.
     QMetaObject::invokeMethod(
         this, [this] { OnCommand(ID_REFRESH); }, Qt::QueuedConnection);
@@ -529,26 +590,68 @@ void QuarnUIDlg::RefreshLocalList() {
     m_localList->LoadFolder(folder);
 }
 
-void QuarnUIDlg::RefreshDeviceList(const TargetFileList::Listing* listing) {
+void QuarnUIDlg::RefreshDeviceList(const DeviceLink::Listing* listing) {
     m_targetList->DeleteAllRows();
     m_targetList->SetColumns(BuildHeading());
-    const int result =
-        listing != nullptr ? m_targetList->ShowListing(*listing) : m_targetList->LoadDevice();
+    const auto shown = [this](int result) {
+        if (result == 0 || result == TargetFileList::NoFiles) {
+            return;
+        }
+        quarnDebug("Error loading target - Error was->%i\n", result);
+        ShowLibraryError(result);
+        EnableCopyButtons(false, false);
+    };
+    if (listing != nullptr) {
+        const int result = m_targetList->ShowListing(*listing);
+        OnDeviceListLoaded(result);
+        shown(result);
+        return;
+    }
+    m_targetList->Load(shown);
+}
+
+void QuarnUIDlg::OnDeviceListLoaded(int result) {
     if (result == 0) {
-        return;
-    }
-    if (result == TargetFileList::NoFiles) {
+        m_targetList->SetEmptyText(m_errReader.GetText(Text(TextKeys::NO_ITEM_IN_LIST)));
+    } else if (result == TargetFileList::NoFiles) {
         m_targetList->SetEmptyText(m_errReader.GetText(Text(TextKeys::HDR_EMPTY)));
-        m_targetList->viewport()->update();
-        return;
+    } else {
+        // A device that did not answer never looks like an empty one.
+        m_targetList->SetEmptyText(DeviceFailureText(result));
     }
-    quarnDebug("Error loading target - Error was->%i\n", result);
-    ShowLibraryError(result);
-    EnableCopyButtons(false, false);
+    m_targetList->viewport()->update();
+}
+
+QString QuarnUIDlg::DeviceFailureText(int result) {
+    return LibraryErrorText(result) + QStringLiteral("\n") + PortDescription();
+}
+
+QString QuarnUIDlg::PortDescription() const {
+    if (m_port <= 0) {
+        return QStringLiteral("AUTO");
+    }
+    QString description = QStringLiteral("COM %1").arg(m_port);
+    const QString path = ComPortSelector::DevicePathOf(m_port);
+    if (!path.isEmpty()) {
+        description += QStringLiteral(" (") + path + u')';
+    }
+    return description;
 }
 
 void QuarnUIDlg::RefreshAll() {
     if (m_holdRefresh) {
+        return;
+    }
+    // A refresh asked for while a device operation runs waits for its end
+    // (once, however often it was asked for).
+    if (m_link->IsBusy()) {
+        if (!m_refreshHeldBack) {
+            m_refreshHeldBack = true;
+            RunWhenIdle([this] {
+                m_refreshHeldBack = false;
+                RefreshAll();
+            });
+        }
         return;
     }
     EnableCopyButtons(false, false);
@@ -586,11 +689,66 @@ void QuarnUIDlg::SetHoldRefresh(bool flag) {
     }
 }
 
+// ---- Device operations ------------------------------------------------------
+
+void QuarnUIDlg::RunWhenIdle(std::function<void()> action) {
+    if (!m_link->IsBusy() && m_heldBack.isEmpty()) {
+        action();
+        return;
+    }
+    m_heldBack.append(std::move(action));
+}
+
+void QuarnUIDlg::OnLinkBusyChanged(bool busy) {
+    ApplyCopyButtons();
+    const Qt::CursorShape shape = busy ? Qt::BusyCursor : Qt::ArrowCursor;
+    m_targetList->viewport()->setCursor(shape);
+    m_localList->viewport()->setCursor(shape);
+    if (busy) {
+        waitTimer->start();
+    } else {
+        waitTimer->stop();
+        // The commands held back run from the event loop, one after the
+        // other: one that starts a device operation holds back the rest.
+        QMetaObject::invokeMethod(this, &QuarnUIDlg::RunHeldBack, Qt::QueuedConnection);
+    }
+    UpdateWaitLine();
+}
+
+void QuarnUIDlg::RunHeldBack() {
+    while (!m_heldBack.isEmpty() && !m_link->IsBusy()) {
+        const std::function<void()> action = m_heldBack.takeFirst();
+        action();
+    }
+    if (!IsDeviceBusy()) {
+        emit DeviceIdle();
+    }
+}
+
+void QuarnUIDlg::UpdateWaitLine() {
+    const qint64 waited = m_link->WaitedMs();
+    // Quick answers do not flash the line.
+    if (waited < 500) {
+        if (!waitLine->text().isEmpty()) {
+            waitLine->clear();
+        }
+        return;
+    }
+    const QString format =
+        GetTextOrDefault(Text(TextKeys::MSG_WAITING_FOR_DEVICE),
+                         QStringLiteral("Waiting for the device on %s\u2026 %d s"));
+    QString text = FormatText(format, PortDescription());
+    text.replace(QStringLiteral("%d"), QString::number(waited / 1000));
+    if (waitLine->text() != text) {
+        waitLine->setText(text);
+    }
+}
+
 // ---- Activation --------------------------------------------------------
 
 bool QuarnUIDlg::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate && !isMinimized() && !m_noActivateRefresh &&
-        !IsQueryRunning() && !activationPending) {
+        !IsQueryRunning() && !m_link->IsBusy() && m_progress == nullptr && !activationPending) {
         // A click that activated the window arrives right after the
         // activation; the refresh waits for the queued check to see none.
         activationPending = true;
@@ -615,7 +773,10 @@ void QuarnUIDlg::OnActivationSettled() {
     const bool byClick = activationByClick;
     activationPending = false;
     activationByClick = false;
-    if (!byClick && !isMinimized() && !m_noActivateRefresh && !IsQueryRunning()) {
+    // Not while a device operation or a copy is under way: the activation
+    // refresh is dropped then, not held back.
+    if (!byClick && !isMinimized() && !m_noActivateRefresh && !IsQueryRunning() &&
+        !m_link->IsBusy() && m_progress == nullptr) {
         RefreshAll();
     }
 }
@@ -653,11 +814,7 @@ void QuarnUIDlg::OnCommand(int command) {
 }
 
 void QuarnUIDlg::closeEvent(QCloseEvent* event) {
-    // The window stays while the start-up query still talks to the device.
     event->ignore();
-    if (IsQueryRunning()) {
-        return;
-    }
     // The local list's column widths go into the store first; they stay
     // there even when the user then decides not to quit.
     const int columns = m_localList->header()->count();
@@ -671,16 +828,28 @@ void QuarnUIDlg::closeEvent(QCloseEvent* event) {
 void QuarnUIDlg::accept() {}
 
 void QuarnUIDlg::reject() {
-    if (IsQueryRunning()) {
+    // The question is asked also while the device is busy; a second close
+    // request while it is open adds nothing.
+    if (askingQuit) {
         return;
     }
-    if (AskQuit()) {
-        QDialog::done(QDialog::Rejected);
+    askingQuit = true;
+    const bool quit = AskQuit();
+    askingQuit = false;
+    if (!quit) {
+        return;
     }
+    // A copy under way stops at its next packet; the end of the program
+    // does not wait for a device that stays silent (see DeviceLink).
+    m_link->RequestCancel();
+    QDialog::done(QDialog::Rejected);
 }
 
 bool QuarnUIDlg::AskQuit() {
     DlgQuit question(m_langReader, this);
+    // The main window may be disabled by a device operation; its question
+    // is not.
+    question.setEnabled(true);
     return question.exec() == QDialog::Accepted;
 }
 
@@ -705,31 +874,6 @@ void QuarnUIDlg::RunOptions(const QString& caption) {
 
 // ---- Copy operations ----------------------------------------------------
 
-int32_t QuarnUIDlg::ProgressCallback(int32_t total, int32_t done, float /*fraction*/) {
-    // The library knows nothing of windows: the progress window is the one
-    // the running copy has published on the main window.
-    ProgressWnd* progress = nullptr;
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* widget : windows) {
-        const auto* window = qobject_cast<QuarnUIDlg*>(widget);
-        if (window != nullptr && window->m_progress != nullptr) {
-            progress = window->m_progress;
-            break;
-        }
-    }
-    if (progress == nullptr) {
-        // No copy of ours is under way: nothing to show, nothing to cancel.
-        return 1;
-    }
-    if (progress->IsCancelled()) {
-        return 0;
-    }
-    progress->SetBounds(0, total, 1);
-    progress->SetProgress(done);
-    progress->ProcessPending(true);
-    return 1;
-}
-
 bool QuarnUIDlg::IsPlainFileName(const QString& name) {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
            !name.contains(u'/') && !name.contains(u'\\');
@@ -749,210 +893,271 @@ void QuarnUIDlg::ShowCopyError(int code) {
     ShowLibraryError(code);
 }
 
-void QuarnUIDlg::CopyToDevice() {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+void QuarnUIDlg::OpenProgress() {
+    m_progressOwner =
+        std::make_unique<ProgressWnd>(this, m_langReader.GetText(Text(TextKeys::PRO_TITLE)),
+                                      m_langReader.GetText(Text(TextKeys::BTN_CANCEL)), false);
+    m_progress = m_progressOwner.get();
+    connect(m_progress, &ProgressWnd::Cancelled, this, &QuarnUIDlg::OnProgressCancelled);
+    m_progress->BeginModal();
+    // Escape and the cancel button work while the event loop runs, not
+    // only inside a callback.
+    m_progress->WatchInput(true);
+}
 
+void QuarnUIDlg::CloseProgress() {
+    // Deleting the window enables the main window again.
+    m_progress = nullptr;
+    m_progressOwner.reset();
+}
+
+void QuarnUIDlg::OnProgressCancelled() {
+    m_link->RequestCancel();
+}
+
+void QuarnUIDlg::OnCopyProgress(int total, int done) {
+    if (m_progress == nullptr || m_progress->IsCancelled()) {
+        return;
+    }
+    m_progress->SetBounds(0, total, 1);
+    m_progress->SetProgress(done);
+}
+
+void QuarnUIDlg::CopyToDevice() {
+    // One device operation at a time: the buttons are disabled meanwhile,
+    // the arrow key is answered with a beep.
+    if (m_link->IsBusy()) {
+        QApplication::beep();
+        return;
+    }
     const QList<int> selected = m_localList->SelectedRows();
     if (selected.isEmpty()) {
         quarnDebug("%s", "No items were selected!\n");
         return;
     }
-    // The names and marks are read before any input is handled, so the run
+    // The names and marks are read before anything else happens, so the run
     // copies what was selected when it started.
-    QList<QPair<QString, uint32_t>> files;
+    CopyRun run;
     for (int row : selected) {
-        uint32_t attributes = 0;
+        CopyFile file;
         if (m_localList->serviceMode) {
             if (m_localList->SubItemImage(row, LocalFileList::HiddenColumn) ==
                 FileList::ImageTicked) {
-                attributes |= 2u;
+                file.attributes |= 2u;
             }
             if (m_localList->SubItemImage(row, LocalFileList::ReadOnlyColumn) ==
                 FileList::ImageTicked) {
-                attributes |= 1u;
+                file.attributes |= 1u;
             }
         }
-        files.append({m_localList->RowText(row, 0), attributes});
+        file.name = m_localList->RowText(row, 0);
+        run.files.append(file);
     }
-    const QString folder = m_localList->GetFolder();
-
-    // One progress window for the whole run; the progress callback finds it
-    // as m_progress. Deleting it enables the main window again.
-    auto progress =
-        std::make_unique<ProgressWnd>(this, m_langReader.GetText(Text(TextKeys::PRO_TITLE)),
-                                      m_langReader.GetText(Text(TextKeys::BTN_CANCEL)), false);
-    m_progress = progress.get();
-    const auto closeProgress = [this, &progress] {
-        m_progress = nullptr;
-        progress.reset();
-    };
-    const auto progressGuard = qScopeGuard(closeProgress);
-    progress->BeginModal();
-
-    const QString copying = m_langReader.GetText(Text(TextKeys::PRO_KOPI));
-    const QString toDevice = m_langReader.GetText(Text(TextKeys::PRO_TO_TARGET));
-    for (const auto& [name, attributes] : files) {
-        const QString localPath = folder + name;
-        progress->SetStatusText(copying + u' ' + localPath + u' ' + toDevice);
-        progress->ProcessPending(true);
-        // A cancel ends the run before the next file is touched, even when
-        // it came between two files.
-        if (progress->IsCancelled()) {
-            return;
-        }
-
-        const QByteArray deviceName = QFile::encodeName(name);
-        uint32_t exists = 0;
-        TRELM_Result result = TRELM_FileExists(deviceName.constData(), 1, &exists);
-        if (result != TRELM_OK) {
-            closeProgress();
-            ShowCopyError(static_cast<int>(result));
-            return;
-        }
-        if (exists == 1) {
-            // A device file is never overwritten: the user is told and the
-            // file is skipped.
-            AskDuringCopy(localPath + u' ' + m_langReader.GetText(Text(TextKeys::ERR_FILE_EXISTS)) +
-                              u'\n',
-                          m_langReader.GetText(Text(TextKeys::ERR_CONFIRM)), Prompter::Icon::None,
-                          Prompter::Buttons::Ok);
-            continue;
-        }
-
-        const QByteArray nativePath = QFile::encodeName(localPath);
-        result = TRELM_CopyFileToDeviceWithProgress(nativePath.constData(), attributes,
-                                                    &QuarnUIDlg::ProgressCallback);
-        if (result == TRELM_OK) {
-            // A cancel during the file's last packet comes too late for the
-            // library, which ignores that answer; it still ends the run.
-            if (progress->IsCancelled()) {
-                return;
-            }
-            continue;
-        }
-        closeProgress();
-        if (result != TRELM_ERROR_FILE_TRANSFER_CANCELLED) {
-            ShowCopyError(static_cast<int>(result));
-        }
+    run.folder = m_localList->GetFolder();
+    if (!m_link->BeginOperation()) {
+        QApplication::beep();
         return;
     }
+    m_link->ClearCancel();
+    m_copy = run;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // One progress window for the whole run.
+    OpenProgress();
+    CopyToDeviceNext();
+}
 
-    closeProgress();
+void QuarnUIDlg::CopyToDeviceNext() {
+    if (m_copy.next >= m_copy.files.size()) {
+        CopyToDeviceEnd(true);
+        return;
+    }
+    const CopyFile file = m_copy.files.at(m_copy.next);
+    const QString localPath = m_copy.folder + file.name;
+    m_progress->SetStatusText(m_langReader.GetText(Text(TextKeys::PRO_KOPI)) + u' ' + localPath +
+                              u' ' + m_langReader.GetText(Text(TextKeys::PRO_TO_TARGET)));
+    // A cancel ends the run before the next file is touched, even when it
+    // came between two files.
+    if (m_progress->IsCancelled()) {
+        CopyToDeviceEnd(false);
+        return;
+    }
+    m_link->FileExists(
+        QFile::encodeName(file.name), this,
+        [this, file, localPath](const DeviceLink::ExistsResult& exists) {
+            if (!exists.call.Ok()) {
+                CloseProgress();
+                ShowCopyError(static_cast<int>(exists.call.result));
+                CopyToDeviceEnd(false);
+                return;
+            }
+            if (exists.exists == 1) {
+                // A device file is never overwritten: the user is told and
+                // the file is skipped.
+                AskDuringCopy(localPath + u' ' +
+                                  m_langReader.GetText(Text(TextKeys::ERR_FILE_EXISTS)) + u'\n',
+                              m_langReader.GetText(Text(TextKeys::ERR_CONFIRM)),
+                              Prompter::Icon::None, Prompter::Buttons::Ok);
+                ++m_copy.next;
+                CopyToDeviceNext();
+                return;
+            }
+            if (m_progress == nullptr || m_progress->IsCancelled()) {
+                CopyToDeviceEnd(false);
+                return;
+            }
+            m_link->CopyToDevice(QFile::encodeName(localPath), file.attributes, this,
+                                 [this](const DeviceLink::CallResult& call) {
+                                     if (call.Ok()) {
+                                         // A cancel during the file's last packet comes too
+                                         // late for the library, which ignores that answer;
+                                         // it still ends the run.
+                                         if (m_progress == nullptr || m_progress->IsCancelled()) {
+                                             CopyToDeviceEnd(false);
+                                             return;
+                                         }
+                                         ++m_copy.next;
+                                         CopyToDeviceNext();
+                                         return;
+                                     }
+                                     CloseProgress();
+                                     if (call.result != TRELM_ERROR_FILE_TRANSFER_CANCELLED) {
+                                         ShowCopyError(static_cast<int>(call.result));
+                                     }
+                                     CopyToDeviceEnd(false);
+                                 });
+        });
+}
+
+void QuarnUIDlg::CopyToDeviceEnd(bool reload) {
+    CloseProgress();
+    QGuiApplication::restoreOverrideCursor();
+    m_copy = CopyRun();
+    if (!reload || m_holdDeviceList) {
+        m_link->EndOperation();
+        return;
+    }
     repaint();
-    ReloadDeviceListIfIdle();
+    // The reload belongs to the run: nothing starts before it is shown.
+    m_targetList->Refresh([this](int) { m_link->EndOperation(); });
 }
 
 void QuarnUIDlg::CopyFromDevice() {
-    // The window does not draw while the run lasts; the lock goes last,
-    // however the run ends.
-    const bool updatesWereEnabled = updatesEnabled();
-    setUpdatesEnabled(false);
-    const auto releaseLock =
-        qScopeGuard([this, updatesWereEnabled] { setUpdatesEnabled(updatesWereEnabled); });
-
+    if (m_link->IsBusy() || !m_link->BeginOperation()) {
+        QApplication::beep();
+        return;
+    }
+    m_link->ClearCancel();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-
     // No refresh and no device listing between two files. Every way out
     // clears both holds; clearing the device-list hold lists the device once.
     SetHoldRefresh(true);
-    SetHoldDeviceList(true);
-    const auto releaseHolds = qScopeGuard([this] {
-        SetHoldRefresh(false);
-        SetHoldDeviceList(false);
-    });
+    m_holdDeviceList = true;
 
     const QList<int> selected = m_targetList->SelectedRows();
     if (selected.isEmpty()) {
         quarnDebug("%s", "No items were selected!\n");
+        CopyFromDeviceEnd(false);
         return;
     }
     // Name as shown, the device's own bytes of it, and the attribute letters.
-    QList<std::tuple<QString, QByteArray, QString>> files;
+    CopyRun run;
     for (int row : selected) {
         const QTreeWidgetItem* item = m_targetList->topLevelItem(row);
-        const QString name = m_targetList->RowText(row, 0);
-        QByteArray deviceName = item->data(0, TargetFileList::DeviceNameRole).toByteArray();
-        if (deviceName.isEmpty()) {
-            deviceName = name.toLatin1();
+        CopyFile file;
+        file.name = m_targetList->RowText(row, 0);
+        file.deviceName = item->data(0, TargetFileList::DeviceNameRole).toByteArray();
+        if (file.deviceName.isEmpty()) {
+            file.deviceName = file.name.toLatin1();
         }
-        files.append({name, deviceName, m_targetList->RowText(row, 3)});
+        file.attributeText = m_targetList->RowText(row, 3);
+        run.files.append(file);
     }
-    const QString folder = m_localList->GetFolder();
+    run.folder = m_localList->GetFolder();
+    m_copy = run;
+    CopyFromDeviceNext();
+}
 
-    const QString copying = m_langReader.GetText(Text(TextKeys::PRO_KOPI));
-    const QString fromDevice = m_langReader.GetText(Text(TextKeys::PRO_FROM_TARGET));
-    for (const auto& [name, deviceName, attributeText] : files) {
-        quarnDebug("%s\n", deviceName.constData());
+void QuarnUIDlg::CopyFromDeviceNext() {
+    if (m_copy.next >= m_copy.files.size()) {
+        CopyFromDeviceEnd(true);
+        return;
+    }
+    const CopyFile file = m_copy.files.at(m_copy.next);
+    quarnDebug("%s\n", file.deviceName.constData());
 
-        // The name comes from the device. One that is empty, names the
-        // folder itself or its parent, or holds a separator would put the
-        // file outside the local folder: it is refused, the run goes on.
-        if (!IsPlainFileName(name)) {
-            QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
-            ShowMessage(FormatText(m_langReader.GetText(Text(TextKeys::MSG_BAD_DEVICE_NAME)), name),
-                        Prompter::Icon::Warning);
-            QGuiApplication::restoreOverrideCursor();
-            continue;
-        }
-
-        const QString localPath = folder + name;
-        const QFileInfo local(localPath);
-        if (local.exists() || local.isSymLink()) {
-            const QString question = name + u' ' +
-                                     m_langReader.GetText(Text(TextKeys::ERR_FILE_EXISTS)) + u'\n' +
-                                     m_langReader.GetText(Text(TextKeys::ERR_OWERWRITE));
-            if (AskDuringCopy(question, m_langReader.GetText(Text(TextKeys::ERR_CONFIRM)),
-                              Prompter::Icon::Question,
-                              Prompter::Buttons::YesNo) != Prompter::Yes) {
-                return;
-            }
-        }
-
-        // A progress window of its own for every file.
-        auto progress =
-            std::make_unique<ProgressWnd>(this, m_langReader.GetText(Text(TextKeys::PRO_TITLE)),
-                                          m_langReader.GetText(Text(TextKeys::BTN_CANCEL)), false);
-        m_progress = progress.get();
-        const auto closeProgress = [this, &progress] {
-            m_progress = nullptr;
-            progress.reset();
-        };
-        const auto progressGuard = qScopeGuard(closeProgress);
-        progress->BeginModal();
-        progress->SetStatusText(copying + u' ' + name + u' ' + fromDevice);
-        progress->ProcessPending(true);
-        if (progress->IsCancelled()) {
-            return;
-        }
-
-        const QByteArray nativePath = QFile::encodeName(localPath);
-        const TRELM_Result result = TRELM_CopyFileFromDeviceWithProgress(
-            deviceName.constData(), nativePath.constData(), &QuarnUIDlg::ProgressCallback);
-        if (result == TRELM_OK) {
-            // The local list gives the file the device's attributes as its
-            // marks at its next listing in service mode.
-            m_localList->pendingAttributes.append(LocalFileList::PendingAttribute{
-                name, attributeText.contains(u'h') ? 1 : 0, attributeText.contains(u'r') ? 1 : 0});
-            // A cancel during the file's last packet comes too late for the
-            // library; the file is complete, the run ends.
-            if (progress->IsCancelled()) {
-                return;
-            }
-            continue;
-        }
-        if (result == TRELM_ERROR_FILE_TRANSFER_CANCELLED) {
-            return;
-        }
-        progress->HideWindow();
-        ShowCopyError(static_cast<int>(result));
-        closeProgress();
-        // Drawing resumes when the lock is released on the way out.
+    // The name comes from the device. One that is empty, names the folder
+    // itself or its parent, or holds a separator would put the file outside
+    // the local folder: it is refused, the run goes on.
+    if (!IsPlainFileName(file.name)) {
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+        ShowMessage(
+            FormatText(m_langReader.GetText(Text(TextKeys::MSG_BAD_DEVICE_NAME)), file.name),
+            Prompter::Icon::Warning);
+        QGuiApplication::restoreOverrideCursor();
+        ++m_copy.next;
+        CopyFromDeviceNext();
         return;
     }
 
-    RefreshLocalList();
+    const QString localPath = m_copy.folder + file.name;
+    const QFileInfo local(localPath);
+    if (local.exists() || local.isSymLink()) {
+        const QString question = file.name + u' ' +
+                                 m_langReader.GetText(Text(TextKeys::ERR_FILE_EXISTS)) + u'\n' +
+                                 m_langReader.GetText(Text(TextKeys::ERR_OWERWRITE));
+        if (AskDuringCopy(question, m_langReader.GetText(Text(TextKeys::ERR_CONFIRM)),
+                          Prompter::Icon::Question, Prompter::Buttons::YesNo) != Prompter::Yes) {
+            CopyFromDeviceEnd(false);
+            return;
+        }
+    }
+
+    // A progress window of its own for every file.
+    OpenProgress();
+    m_progress->SetStatusText(m_langReader.GetText(Text(TextKeys::PRO_KOPI)) + u' ' + file.name +
+                              u' ' + m_langReader.GetText(Text(TextKeys::PRO_FROM_TARGET)));
+    m_link->CopyFromDevice(file.deviceName, QFile::encodeName(localPath), this,
+                           [this, file](const DeviceLink::CallResult& call) {
+                               if (call.Ok()) {
+                                   // The local list gives the file the device's attributes as
+                                   // its marks at its next listing in service mode.
+                                   m_localList->pendingAttributes.append(
+                                       LocalFileList::PendingAttribute{
+                                           file.name, file.attributeText.contains(u'h') ? 1 : 0,
+                                           file.attributeText.contains(u'r') ? 1 : 0});
+                                   // A cancel during the file's last packet comes too late for
+                                   // the library; the file is complete, the run ends.
+                                   if (m_progress == nullptr || m_progress->IsCancelled()) {
+                                       CopyFromDeviceEnd(false);
+                                       return;
+                                   }
+                                   CloseProgress();
+                                   ++m_copy.next;
+                                   CopyFromDeviceNext();
+                                   return;
+                               }
+                               if (call.result != TRELM_ERROR_FILE_TRANSFER_CANCELLED) {
+                                   if (m_progress != nullptr) {
+                                       m_progress->HideWindow();
+                                   }
+                                   ShowCopyError(static_cast<int>(call.result));
+                               }
+                               CopyFromDeviceEnd(false);
+                           });
+}
+
+void QuarnUIDlg::CopyFromDeviceEnd(bool refreshLocal) {
+    CloseProgress();
+    if (refreshLocal) {
+        RefreshLocalList();
+    }
+    m_copy = CopyRun();
+    SetHoldRefresh(false);
+    m_holdDeviceList = false;
+    QGuiApplication::restoreOverrideCursor();
+    // Releasing the device-list hold lists the device once; the listing
+    // belongs to the run.
+    m_targetList->Refresh([this](int) { m_link->EndOperation(); });
 }
 
 // ---- Errors and statistics ----------------------------------------------
@@ -974,9 +1179,8 @@ void QuarnUIDlg::ShowLibraryError(int code) {
 }
 
 QString QuarnUIDlg::GetDeviceErrorText() {
-    TRELM_DeviceError deviceError = 0;
-    uint32_t linkStatus = 0;
-    TRELM_GetExtendedErrorCode(&deviceError, &linkStatus);
+    // Read by the link right after the call that failed.
+    const TRELM_DeviceError deviceError = m_link->LastDeviceError();
     if (deviceError > TRELM_DEVICE_ERROR_MAX_ERROR) {
         return QString();
     }
@@ -992,17 +1196,22 @@ void QuarnUIDlg::ShowProgramError(int code) {
 }
 
 void QuarnUIDlg::ShowStatistics() {
-    FileInfo info(m_langReader, this);
-    TRELM_STATISTICS statistics{};
-    statistics.StructSize = TRELM_STATISTICS_SIZE;
-    TRELM_GetStatistics(&statistics);
-    // "%i": values above 2147483647 show as negative numbers.
-    info.m_totalText =
-        QString::asprintf("%i bytes", static_cast<int32_t>(statistics.AllocatedFileSpace));
-    info.m_usedText = QString::asprintf("%i bytes", static_cast<int32_t>(statistics.SpaceInUse));
-    info.m_totalLabel = m_langReader.GetText(Text(TextKeys::LBL_TOTAL_SPACE));
-    info.m_usedLabel = m_langReader.GetText(Text(TextKeys::LBL_USED_SPACE));
-    info.exec();
+    if (m_link->IsBusy()) {
+        QApplication::beep();
+        return;
+    }
+    m_link->GetStatistics(this, [this](const DeviceLink::StatisticsResult& answer) {
+        const TRELM_STATISTICS& statistics = answer.statistics;
+        FileInfo info(m_langReader, this);
+        // "%i": values above 2147483647 show as negative numbers.
+        info.m_totalText =
+            QString::asprintf("%i bytes", static_cast<int32_t>(statistics.AllocatedFileSpace));
+        info.m_usedText =
+            QString::asprintf("%i bytes", static_cast<int32_t>(statistics.SpaceInUse));
+        info.m_totalLabel = m_langReader.GetText(Text(TextKeys::LBL_TOTAL_SPACE));
+        info.m_usedLabel = m_langReader.GetText(Text(TextKeys::LBL_USED_SPACE));
+        info.exec();
+    });
 }
 
 // ---- Main-window messages ------------------------------------------------
@@ -1046,8 +1255,12 @@ int QuarnUIDlg::Reconnect() {
 int QuarnUIDlg::ShowHidden() {
     m_localList->serviceMode = true;
     m_targetList->serviceMode = true;
-    RefreshDeviceList();
-    RefreshLocalList();
+    // The listing waits for a device operation under way (a reconnect that
+    // the same apply started, say).
+    RunWhenIdle([this] {
+        RefreshDeviceList();
+        RefreshLocalList();
+    });
     return 1;
 }
 
@@ -1071,13 +1284,12 @@ int QuarnUIDlg::Refresh() {
 
 int QuarnUIDlg::DeviceListState(int fileCount, int deviceAnswered) {
     m_connected = deviceAnswered == 1;
-    m_btnFromDevice->setEnabled(m_connected && fileCount != 0);
-    m_btnToDevice->setEnabled(m_connected && m_localList->RowCount() > 0);
+    EnableCopyButtons(m_connected && m_localList->RowCount() > 0, m_connected && fileCount != 0);
     return 1;
 }
 
 int QuarnUIDlg::LocalListState(int fileCount, int /*value*/) {
-    m_btnToDevice->setEnabled(m_connected && fileCount != 0);
+    EnableCopyButtons(m_connected && fileCount != 0, m_wantFromDevice);
     return 1;
 }
 

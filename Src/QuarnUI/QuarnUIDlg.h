@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceLink.h"
 #include "DeviceThread.h"
 #include "IniEx.h"
 #include "LanguageReader.h"
@@ -13,12 +14,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class LocalFileList;
 class ProgressWnd;
 class QLabel;
 class QMenuBar;
 class QPushButton;
+class QTimer;
 class TargetFileList;
 
 // The program's main window, run modally from start to end of the program:
@@ -31,6 +34,14 @@ class TargetFileList;
 // first-run setup), builds its menu, opens the library on the configured
 // port and hands the device query to a worker thread. The other windows
 // reach it through MainWindowMessages.
+//
+// Every library call goes through the window's DeviceLink and is answered
+// later by a queued call: the window keeps drawing and answering while the
+// device takes its time. A device operation that runs holds back every
+// command that would start another one; such a command either waits its turn
+// (refresh, the options' reconnect and service-mode listing) or is refused
+// with a beep (copy, delete, statistics), and a line at the bottom of the
+// window says what the program waits for.
 class QuarnUIDlg : public QDialog, public MainWindowMessages {
     Q_OBJECT
 
@@ -73,6 +84,10 @@ public:
     void SetFatalExit(std::function<void(int)> handler);
     // The pause after the splash has been shown (2000 ms by default).
     void SetCreationPause(int milliseconds) { creationPauseMs = milliseconds; }
+    // What ends the program when, at its end, a library call is still
+    // blocked on a silent line (see DeviceLink). Without one the end waits
+    // until the library gives up.
+    void SetBusyExit(std::function<void()> handler);
 
     // ---- Start-up -------------------------------------------------------
     // The window has been created: shows the splash and pauses.
@@ -90,15 +105,15 @@ public:
     void Connect();
     void StartDeviceQuery();
     // The user-interface half of the start-up query: fills the device list
-    // from the worker's result, sets the flags, ends the watch and posts the
+    // from the link's answer, sets the flags, ends the watch and posts the
     // refresh command.
     void DeviceQueryFinished(const CDeviceThread::QueryResult& result);
 
     // ---- Lists ----------------------------------------------------------
     void RefreshLocalList() override;
     // Rebuilds the device list; from `listing` when given (read by the
-    // start-up query), otherwise by asking the device now.
-    void RefreshDeviceList(const TargetFileList::Listing* listing = nullptr);
+    // start-up query), otherwise by asking the device. A failure is shown.
+    void RefreshDeviceList(const DeviceLink::Listing* listing = nullptr);
     void RefreshAll();
     void ReloadDeviceListIfIdle();
     void SetHoldDeviceList(bool flag);
@@ -131,12 +146,7 @@ public:
     bool IsServiceMode() const override;
     void CopyToDevice() override;
     void CopyFromDevice() override;
-
-    // The progress callback both copies hand to the library. It reaches the
-    // copy's progress window through the main window (the application's
-    // window whose m_progress is set): 0 once the user has cancelled,
-    // otherwise it moves the bar, handles waiting input and answers 1.
-    static int32_t ProgressCallback(int32_t total, int32_t done, float fraction);
+    DeviceLink* Device() override { return m_link.get(); }
     // Whether a device file name can name a file in the local folder: not
     // empty, not "." or "..", and without "/" or "\".
     static bool IsPlainFileName(const QString& name);
@@ -151,9 +161,18 @@ public:
     bool NoActivateRefresh() const { return m_noActivateRefresh; }
     bool HoldDeviceList() const { return m_holdDeviceList; }
     bool HoldRefresh() const { return m_holdRefresh; }
+    // The connection (opening the port and the start-up query) is under way.
     bool IsQueryRunning() const;
+    // A device operation is under way or a request waits for its answer, or
+    // a command is held back until then.
+    bool IsDeviceBusy() const;
     CDeviceThread* DeviceThread() const { return m_deviceThread; }
     QMenuBar* MenuBar() const { return m_menu; }
+    DeviceLink& Link() const { return *m_link; }
+    // The line that says what the program waits for.
+    QLabel* WaitLine() const { return waitLine; }
+    // The port in use as the wait line names it: "COM 7 (/dev/pts/3)".
+    QString PortDescription() const;
 
     // The progress window of the copy under way (set by the copy operations).
     ProgressWnd* m_progress = nullptr;
@@ -172,6 +191,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+signals:
+    // The link has answered everything and nothing is held back any more.
+    void DeviceIdle();
+
 public slots:
     // OK and the Enter key: nothing.
     void accept() override;
@@ -186,6 +209,29 @@ private:
     void SetPathLabel(const QString& path);
     void UpdateLabels();
     void OnActivationSettled();
+    // ---- Device operations ----
+    // Runs `action` now when no device operation is under way, otherwise
+    // once the running one has ended (in the order they were held back).
+    void RunWhenIdle(std::function<void()> action);
+    void OnLinkBusyChanged(bool busy);
+    void RunHeldBack();
+    void UpdateWaitLine();
+    void ApplyCopyButtons();
+    // Shows the failure of a device-list load in the empty list.
+    void OnDeviceListLoaded(int result);
+    void OnCopyProgress(int total, int done);
+    void OnProgressCancelled();
+    // The copy to the device, one step per answer of the link.
+    void CopyToDeviceNext();
+    void CopyToDeviceEnd(bool reload);
+    // The copy from the device, likewise.
+    void CopyFromDeviceNext();
+    void CopyFromDeviceEnd(bool refreshLocal);
+    void OpenProgress();
+    void CloseProgress();
+    // Why the device pane is empty after a failed call: the library error
+    // text and the port.
+    QString DeviceFailureText(int result);
     QString ReadSetting(const char* section, const char* key, const QString& defaultValue) const;
     void WriteSetting(const char* section, const char* key, const QString& value);
     // A message box with the "APPNAME" caption and an OK button.
@@ -198,6 +244,19 @@ private:
     // `format` with its first "%s" replaced by `text` and "%%" by "%"; any
     // other "%" stays as written.
     static QString FormatText(const QString& format, const QString& text);
+
+    // One run of a copy: what was selected when it started, and where it is.
+    struct CopyFile {
+        QString name;
+        QByteArray deviceName;
+        QString attributeText;
+        uint32_t attributes = 0;
+    };
+    struct CopyRun {
+        QList<CopyFile> files;
+        int next = 0;
+        QString folder;
+    };
 
     IniEx m_settings{4};
     LanguageReader m_langReader;
@@ -214,6 +273,18 @@ private:
     bool m_holdDeviceList = false;
     bool m_holdRefresh = false;
     QPointer<CDeviceThread> m_deviceThread;
+    std::unique_ptr<DeviceLink> m_link;
+    std::unique_ptr<ProgressWnd> m_progressOwner;
+    CopyRun m_copy;
+    // The port the library was opened on (0 before a search found one).
+    int m_port = 0;
+    bool m_connecting = false;
+    bool m_refreshHeldBack = false;
+    QList<std::function<void()>> m_heldBack;
+    bool m_wantToDevice = false;
+    bool m_wantFromDevice = false;
+    QLabel* waitLine = nullptr;
+    QTimer* waitTimer = nullptr;
 
     QLabel* deviceLabel = nullptr;
     QLabel* localLabel = nullptr;
@@ -221,6 +292,7 @@ private:
     bool endedByFatalExit = false;
     int creationPauseMs = 2000;
     bool inModalLoop = false;
+    bool askingQuit = false;
     // Activation refresh: set by a plain activation, cancelled by a mouse
     // press that belongs to the same activation.
     bool activationPending = false;

@@ -7,6 +7,7 @@
 #include "SettingsKeys.h"
 #include "TextKeys.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QWindow>
 
@@ -88,8 +90,14 @@ void Splash::ShowSplash(QWidget* owner) {
     if (!splashEnabled || activeSplash != nullptr) {
         return;
     }
+    // Not yet the active splash: until it shows, its message boxes get
+    // every key and click (the splash's input filter would take them).
+    static bool preparing = false;
+    if (preparing) {
+        return;
+    }
+    preparing = true;
     auto* splash = new Splash(owner);
-    activeSplash = splash;
 
     const QString folder = StartupFolder();
     {
@@ -119,14 +127,20 @@ void Splash::ShowSplash(QWidget* owner) {
     }
 
     splash->OnCreate();
+    preparing = false;
+    activeSplash = splash;
     splash->show();
     // The window system maps a new window in its own time; the caller blocks
     // right after this, so let the splash appear first (input stays queued).
     QElapsedTimer clock;
     clock.start();
-    while (splash->windowHandle() != nullptr && !splash->windowHandle()->isExposed() &&
+    const QPointer<Splash> alive(splash);
+    while (alive && splash->windowHandle() != nullptr && !splash->windowHandle()->isExposed() &&
            clock.elapsed() < MAP_WAIT_MS) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    }
+    if (!alive) {
+        return;
     }
     splash->repaint();
     // The display time counts from here, so the splash is painted at least
@@ -191,6 +205,10 @@ void Splash::paintEvent(QPaintEvent*) {
 
 bool Splash::FilterSplashMessage(QEvent* event) {
     if (activeSplash == nullptr || event == nullptr) {
+        return false;
+    }
+    // Input for a message box or dialog that is up is never taken.
+    if (QApplication::activeModalWidget() != nullptr) {
         return false;
     }
     switch (event->type()) {

@@ -15,14 +15,6 @@
 
 namespace {
 
-// An empty record ready for the next listing call.
-TRELM_FILE_INFO EmptyRecord() {
-    TRELM_FILE_INFO record;
-    std::memset(&record, 0, sizeof(record));
-    record.StructSize = TRELM_FILE_INFO_SIZE;
-    return record;
-}
-
 // The record's file name; the device's name field need not end in a zero.
 QByteArray RecordName(const TRELM_FILE_INFO& record) {
     return QByteArray(record.FileName,
@@ -35,53 +27,28 @@ TargetFileList::TargetFileList(QWidget* parent) : FileList(parent) {
     notifyMessage = MainWindowMessages::UM_DEVICE_LIST_STATE;
 }
 
-int TargetFileList::LoadDevice() {
-    return ShowListing(ReadListing(serviceMode));
+void TargetFileList::Load(LoadDone done) {
+    const auto show = [this, done = std::move(done)](const Listing& listing) {
+        const int result = ShowListing(listing);
+        if (loadObserver) {
+            loadObserver(result);
+        }
+        if (done) {
+            done(result);
+        }
+    };
+    if (link == nullptr) {
+        Listing none;
+        none.result = TRELM_ERROR_COMPORT_NOT_OPENED;
+        show(none);
+        return;
+    }
+    link->ReadListing(serviceMode, this, show);
 }
 
-int TargetFileList::Refresh() {
+void TargetFileList::Refresh(LoadDone done) {
     DeleteAllRows();
-    return LoadDevice();
-}
-
-TargetFileList::Listing TargetFileList::ReadListing(bool extended) {
-    Listing listing;
-    std::uint32_t value1 = 0;
-    std::uint32_t value2 = 0;
-    listing.result = TRELM_GetConnectedDeviceInfo(&value1, &value2);
-    if (listing.result != TRELM_OK) {
-        return listing;
-    }
-    listing.deviceAnswered = true;
-
-    TRELM_FILE_INFO record = EmptyRecord();
-    std::uint32_t count = 0;
-    listing.result = TRELM_FindFirstFile(extended ? 1 : 0, &count, &record);
-    if (listing.result != TRELM_OK) {
-        return listing;
-    }
-    listing.listed = true;
-    listing.count = count;
-    if (count == 0) {
-        return listing;
-    }
-    listing.records.reserve(count);
-    for (;;) {
-        listing.records.push_back(record);
-        record = EmptyRecord();
-        const TRELM_Result next = TRELM_FindNextFile(&record);
-        if (next == TRELM_ERROR_NO_MORE_FILES) {
-            break;
-        }
-        if (next != TRELM_OK) {
-            // Any other failure ends the walk too; the files read so far
-            // are shown and the failure is reported.
-            listing.result = next;
-            break;
-        }
-    }
-    TRELM_FindClose();
-    return listing;
+    Load(std::move(done));
 }
 
 int TargetFileList::ShowListing(const Listing& listing) {
@@ -140,53 +107,87 @@ void TargetFileList::keyPressEvent(QKeyEvent* event) {
 }
 
 void TargetFileList::DeleteSelectedFiles() {
+    // One device operation at a time: while another one runs, the key is
+    // refused with the system's beep rather than queued behind a question.
+    if (deleting || (link != nullptr && link->IsBusy())) {
+        QApplication::beep();
+        return;
+    }
     const QList<int> selected = SelectedRows();
     if (!ConfirmDelete(selected)) {
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    if (selected.size() == 1) {
-        // A single read-only file that was refused leaves the list as it is.
-        if (DeleteRowFile(selected.first())) {
-            Refresh();
+    // The rows as they are now; the list may be rebuilt while the device
+    // deletes.
+    pendingDeletes.clear();
+    for (int row : selected) {
+        const QTreeWidgetItem* item = topLevelItem(row);
+        if (item == nullptr) {
+            continue;
         }
+        PendingDelete file;
+        file.name = item->text(0);
+        file.deviceName = item->data(0, DeviceNameRole).toByteArray();
+        if (file.deviceName.isEmpty()) {
+            file.deviceName = file.name.toLatin1();
+        }
+        file.readOnly = item->text(3).contains(u'r');
+        pendingDeletes.append(file);
+    }
+    if (link == nullptr || !link->BeginOperation()) {
+        QApplication::beep();
+        pendingDeletes.clear();
         return;
     }
-    for (int row : selected) {
-        DeleteRowFile(row);
-    }
-    Refresh();
+    deleting = true;
+    deleteSingle = selected.size() == 1;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    DeleteNext();
 }
 
-bool TargetFileList::DeleteRowFile(int row) {
-    const QTreeWidgetItem* item = topLevelItem(row);
-    if (item == nullptr) {
-        return false;
+void TargetFileList::DeleteNext() {
+    if (pendingDeletes.isEmpty()) {
+        EndDelete(true);
+        return;
     }
-    const QString name = item->text(0);
-    QByteArray deviceName = item->data(0, DeviceNameRole).toByteArray();
-    if (deviceName.isEmpty()) {
-        deviceName = name.toLatin1();
-    }
-    quarnDebug("Deleting '%s'\n", deviceName.constData());
-    const bool readOnly = item->text(3).contains(u'r');
-    MainWindowMessages* owner = Owner();
-    if (readOnly && !serviceMode) {
+    const PendingDelete file = pendingDeletes.takeFirst();
+    quarnDebug("Deleting '%s'\n", file.deviceName.constData());
+    if (file.readOnly && !serviceMode) {
         const QString format = Text(TextKeys::MSG_CANT_DELETE_READONLY);
         const QString caption = Text(TextKeys::MSG_CANT_DELETE_CAPTION);
         // The wait cursor does not belong over a notice.
         QApplication::setOverrideCursor(Qt::ArrowCursor);
-        Prompter::Current().Message(this, FormatWithName(format, name), caption,
+        Prompter::Current().Message(this, FormatWithName(format, file.name), caption,
                                     Prompter::Icon::None, Prompter::Buttons::Ok);
         QApplication::restoreOverrideCursor();
-        return false;
+        // A single read-only file that was refused leaves the list as it is.
+        if (deleteSingle) {
+            EndDelete(false);
+        } else {
+            DeleteNext();
+        }
+        return;
     }
-    const TRELM_Result result = TRELM_DeleteFile(deviceName.constData(), readOnly ? 1 : 0);
-    if (result != TRELM_OK && owner != nullptr) {
-        owner->LibraryError(static_cast<int>(result));
+    link->DeleteFile(file.deviceName, file.readOnly, this,
+                     [this](const DeviceLink::CallResult& call) {
+                         if (!call.Ok() && Owner() != nullptr) {
+                             Owner()->LibraryError(static_cast<int>(call.result));
+                         }
+                         DeleteNext();
+                     });
+}
+
+void TargetFileList::EndDelete(bool reload) {
+    QApplication::restoreOverrideCursor();
+    const auto end = [this](int) {
+        deleting = false;
+        link->EndOperation();
+    };
+    if (reload) {
+        Refresh(end);
+    } else {
+        end(0);
     }
-    return true;
 }
 
 QString TargetFileList::FormatWithName(const QString& format, const QString& name) {

@@ -2,59 +2,56 @@
 
 #include "FileList.h"
 
-#include "trelm.h"
+#include "DeviceLink.h"
+
+#include <QByteArray>
+#include <QList>
 
 #include <QString>
 
 #include <cstdint>
-#include <vector>
+#include <functional>
 
 // The left pane of the main window: the files of the connected device, read
-// through the library's listing functions. It deletes device files after a
-// question (Delete key or context menu), refuses read-only files outside
-// service mode, and starts the copy to the local folder on the Right arrow
-// key.
+// through the device link. It deletes device files after a question (Delete
+// key or context menu), refuses read-only files outside service mode, and
+// starts the copy to the local folder on the Right arrow key.
 //
-// Reading the device and showing the result are separate steps, so that the
-// slow library calls can run on a worker thread (ReadListing touches no
-// widget) while the rows are filled on the user-interface thread
-// (ShowListing). LoadDevice does both on the calling thread.
+// Reading the device and showing the result are separate steps: the link
+// reads on its own thread and hands the listing back, and the rows are filled
+// on the user-interface thread (ShowListing). Load does both without ever
+// waiting on the serial line.
 class TargetFileList : public FileList {
     Q_OBJECT
 public:
-    // LoadDevice's answer for a device that has no files.
+    // Load's answer for a device that has no files.
     static constexpr int NoFiles = 999;
     // Column 0 also holds the device's own bytes of the file name.
     static constexpr int DeviceNameRole = Qt::UserRole + 2;
 
-    // What one walk through the device's file list found.
-    struct Listing {
-        // The library result of the call that ended the walk; 0 after a
-        // complete walk.
-        TRELM_Result result = TRELM_OK;
-        // The device answered the information query.
-        bool deviceAnswered = false;
-        // The listing was started (the device sent its file count).
-        bool listed = false;
-        // The number of files the device reported.
-        std::uint32_t count = 0;
-        // The records in the device's order.
-        std::vector<TRELM_FILE_INFO> records;
-    };
+    using Listing = DeviceLink::Listing;
+    // Receives what Load answers: 0 when the device's files are listed, 999
+    // (NoFiles) when it answered and has none, otherwise the library result
+    // of the failed call.
+    using LoadDone = std::function<void(int)>;
 
     explicit TargetFileList(QWidget* parent = nullptr);
 
-    // Lists the device: 0 when its files are listed, 999 (NoFiles) when it
-    // answered and has none, otherwise the library result of the failed call.
-    int LoadDevice() override;
-    // Deletes all rows and lists the device again.
-    int Refresh();
+    // The device link every library call of the list goes through.
+    void SetLink(DeviceLink* link) { this->link = link; }
+    DeviceLink* Link() const { return link; }
+    // Told the answer of every load, whoever started it (the main window
+    // shows a failure in the empty list).
+    void SetLoadObserver(LoadDone observer) { loadObserver = std::move(observer); }
 
-    // Walks the device's file list (extended: hidden files too). Library
-    // calls only; safe on any thread.
-    static Listing ReadListing(bool extended);
+    // Lists the device (in service mode with its hidden files) and shows the
+    // rows when the answer is there; then `done`, if given.
+    void Load(LoadDone done = {});
+    // Deletes all rows and lists the device again.
+    void Refresh(LoadDone done = {});
+
     // Shows `listing`: one row per record, the last record at the top; tells
-    // the owner and returns what LoadDevice returns.
+    // the owner and returns what a load answers.
     int ShowListing(const Listing& listing);
 
 protected:
@@ -62,8 +59,22 @@ protected:
     void DeleteSelectedFiles() override;
 
 private:
-    // Deletes the file of `row`; false when it was refused as read-only.
-    bool DeleteRowFile(int row);
+    // One row to delete, as it was when the delete began.
+    struct PendingDelete {
+        QString name;
+        QByteArray deviceName;
+        bool readOnly = false;
+    };
+    // Deletes the next row of the run, then the one after; the list is read
+    // again at the end.
+    void DeleteNext();
+    void EndDelete(bool reload);
+
+    DeviceLink* link = nullptr;
+    LoadDone loadObserver;
+    QList<PendingDelete> pendingDeletes;
+    bool deleteSingle = false;
+    bool deleting = false;
     // `format` with its "%s" replaced by `name` and "%%" by "%"; every other
     // "%" stays as it is, so a translated text cannot ask for arguments that
     // are not there.

@@ -40,6 +40,8 @@ inline constexpr char BTN_CANCEL[] = "BTN_CANCEL";
 // Format template with one %s: a device file name that cannot serve as a
 // local file name (it names a folder or leads out of the local folder).
 inline constexpr char MSG_BAD_DEVICE_NAME[] = "MSG_BAD_DEVICE_NAME";
+// The line of the main window while a device request waits: port, seconds.
+inline constexpr char MSG_WAITING_FOR_DEVICE[] = "MSG_WAITING_FOR_DEVICE";
 
 // Statistics dialog.
 inline constexpr char LBL_FILEINFO[] = "LBL_FILEINFO";
@@ -264,6 +266,7 @@ inline constexpr const char* LANGUAGE_FILE_KEYS[] = {
     ERR_CONFIRM,
     BTN_CANCEL,
     MSG_BAD_DEVICE_NAME,
+    MSG_WAITING_FOR_DEVICE,
     LBL_FILEINFO,
     LBL_TOTAL_SPACE,
     LBL_USED_SPACE,
@@ -361,9 +364,8 @@ struct FormatTemplate {
     const char* conversions;
 };
 inline constexpr FormatTemplate FORMAT_TEMPLATES[] = {
-    {MSG_LOCAL_PATH_INVALID, "s"},
-    {MSG_CANT_DELETE_READONLY, "s"},
-    {MSG_BAD_DEVICE_NAME, "s"},
+    {MSG_LOCAL_PATH_INVALID, "s"}, {MSG_CANT_DELETE_READONLY, "s"},
+    {MSG_BAD_DEVICE_NAME, "s"},    {MSG_WAITING_FOR_DEVICE, "sd"},
     {SPLASH_TEXT, "ddd"},
 };
 

@@ -17,9 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QThread>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -61,6 +61,7 @@ protected:
         ASSERT_EQ(TRELM_Init(kCom, TRELM_DEFAULT_MODE), 0u);
         ASSERT_TRUE(owner.textsLoaded);
         list.SetOwner(&owner);
+        list.SetLink(&link);
         ASSERT_TRUE(list.SetColumns(QString::fromLatin1(kHeading)));
     }
 
@@ -102,6 +103,35 @@ protected:
         ASSERT_EQ(list.SelectedRows().size(), 1) << name;
     }
 
+    // Lists the device through the link and waits for the rows.
+    int Load() {
+        int answer = -1;
+        bool answered = false;
+        list.Load([&](int result) {
+            answer = result;
+            answered = true;
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 20000));
+        return answer;
+    }
+
+    int Refresh() {
+        int answer = -1;
+        bool answered = false;
+        list.Refresh([&](int result) {
+            answer = result;
+            answered = true;
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 20000));
+        return answer;
+    }
+
+    // Waits until the link has answered everything (a delete run and its
+    // reload).
+    void Settle() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !link.IsBusy(); }, 20000));
+    }
+
     std::uint64_t Deletes() const {
         return device.requestCount(devsim::cmd::DeleteNvFile) +
                device.requestCount(devsim::cmd::DeleteWriteProtectedNvFile);
@@ -112,6 +142,7 @@ protected:
     devsim::PtyServer server{device};
     FakeMainWindow owner;
     RecordingPrompter prompter;
+    DeviceLink link;
     TargetFileList list;
 };
 
@@ -148,7 +179,7 @@ TEST_P(DeviceListLoad, RowsStandInReverseListingOrder) {
     Put(File("d.sys", 65535, devsim::NvFile::ReadOnly | devsim::NvFile::Hidden));
     list.serviceMode = row.serviceMode;
 
-    EXPECT_EQ(list.LoadDevice(), 0);
+    EXPECT_EQ(Load(), 0);
     EXPECT_EQ(Column(0), row.names);
     EXPECT_EQ(Column(1), row.sizes);
     EXPECT_EQ(Column(3), row.letters);
@@ -175,14 +206,14 @@ TEST_F(DeviceList, SizeColumnSortsByTheReportedBytes) {
     Put(File("a.txt", 900));
     Put(File("b.bin", 2048));
     Put(File("c.dat", 12800));
-    ASSERT_EQ(list.LoadDevice(), 0);
+    ASSERT_EQ(Load(), 0);
     list.SortByColumn(1);
     EXPECT_EQ(Column(0), (std::vector<std::string>{"a.txt", "b.bin", "c.dat"}));
     EXPECT_EQ(list.RowItemData(2), 12800);
 }
 
 TEST_F(DeviceList, DeviceWithoutFiles) {
-    EXPECT_EQ(list.LoadDevice(), TargetFileList::NoFiles);
+    EXPECT_EQ(Load(), TargetFileList::NoFiles);
     EXPECT_EQ(list.RowCount(), 0);
     EXPECT_EQ(list.GetFileCount(), 0);
     ASSERT_EQ(States().size(), 1u);
@@ -193,7 +224,7 @@ TEST_F(DeviceList, DeviceWithoutFiles) {
 TEST_F(DeviceList, RefusedListing) {
     Put(File("a.txt", 1));
     ASSERT_TRUE(device.addFault("GET_NV_FILE_INFO_LIST=status:1"));
-    EXPECT_EQ(list.LoadDevice(), TRELM_ERROR_DEVICE_ERROR);
+    EXPECT_EQ(Load(), TRELM_ERROR_DEVICE_ERROR);
     EXPECT_EQ(list.RowCount(), 0);
     EXPECT_EQ(list.GetFileCount(), 0);
     ASSERT_EQ(States().size(), 1u);
@@ -205,7 +236,7 @@ TEST_F(DeviceList, NoDeviceOnTheLine) {
     Put(File("a.txt", 1));
     // A COM port that does not exist leaves the library without a line.
     EXPECT_NE(TRELM_Init(kCom + 1, TRELM_DEFAULT_MODE), 0u);
-    const int result = list.LoadDevice();
+    const int result = Load();
     EXPECT_NE(result, 0);
     EXPECT_NE(result, TargetFileList::NoFiles);
     EXPECT_EQ(list.RowCount(), 0);
@@ -215,12 +246,19 @@ TEST_F(DeviceList, NoDeviceOnTheLine) {
     EXPECT_EQ(device.requestCount(devsim::cmd::GetNvFileInfoList), 0u);
 }
 
-TEST_F(DeviceList, ReadOnAWorkerShownOnTheInterfaceThread) {
+TEST_F(DeviceList, ReadByTheLinkShownOnTheInterfaceThread) {
     Put(File("a.txt", 1));
     Put(File("b.bin", 2));
     TargetFileList::Listing listing;
-    std::thread worker([&] { listing = TargetFileList::ReadListing(false); });
-    worker.join();
+    bool answered = false;
+    bool onInterfaceThread = false;
+    link.ReadListing(false, &list, [&](const TargetFileList::Listing& answer) {
+        listing = answer;
+        answered = true;
+        onInterfaceThread = QThread::currentThread() == list.thread();
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answered; }, 20000));
+    EXPECT_TRUE(onInterfaceThread);
     EXPECT_EQ(listing.records.size(), 2u);
     EXPECT_EQ(list.RowCount(), 0);
     EXPECT_EQ(list.ShowListing(listing), 0);
@@ -229,9 +267,9 @@ TEST_F(DeviceList, ReadOnAWorkerShownOnTheInterfaceThread) {
 
 TEST_F(DeviceList, RefreshListsTheDeviceAgain) {
     Put(File("a.txt", 1));
-    ASSERT_EQ(list.LoadDevice(), 0);
+    ASSERT_EQ(Load(), 0);
     Put(File("b.bin", 1));
-    EXPECT_EQ(list.Refresh(), 0);
+    EXPECT_EQ(Refresh(), 0);
     EXPECT_EQ(Column(0), (std::vector<std::string>{"b.bin", "a.txt"}));
 }
 
@@ -240,10 +278,11 @@ TEST_F(DeviceList, RefreshListsTheDeviceAgain) {
 TEST_F(DeviceList, DeletesOneFileAfterTheQuestion) {
     Put(File("a.txt", 1));
     Put(File("b.bin", 1));
-    ASSERT_EQ(list.LoadDevice(), 0);
+    ASSERT_EQ(Load(), 0);
     SelectName("a.txt");
     owner.ClearCalls();
     QTest::keyClick(&list, Qt::Key_Delete);
+    Settle();
 
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].text,
@@ -258,10 +297,11 @@ TEST_F(DeviceList, DeletesOneFileAfterTheQuestion) {
 
 TEST_F(DeviceList, CancelDeletesNothing) {
     Put(File("a.txt", 1));
-    ASSERT_EQ(list.LoadDevice(), 0);
+    ASSERT_EQ(Load(), 0);
     SelectAll();
     prompter.answers.push_back(Prompter::Cancel);
     list.RunCommand(FileList::ID_DELETE_COMMAND);
+    Settle();
     EXPECT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(Deletes(), 0u);
     EXPECT_TRUE(device.file("a.txt").has_value());
@@ -271,10 +311,11 @@ TEST_F(DeviceList, SecondOfThreeIsReadOnlyWithoutServiceMode) {
     Put(File("a.txt", 1));
     Put(File("b.bin", 1, devsim::NvFile::ReadOnly));
     Put(File("c.dat", 1));
-    ASSERT_EQ(list.LoadDevice(), 0);
+    ASSERT_EQ(Load(), 0);
     SelectAll();
     owner.ClearCalls();
     list.RunCommand(FileList::ID_DELETE_COMMAND);
+    Settle();
 
     ASSERT_EQ(prompter.messages.size(), 2u);
     EXPECT_EQ(prompter.messages[0].text, owner.langReader.GetText(TextKeys::MSG_DELETE_MANY));
@@ -299,11 +340,12 @@ TEST_F(DeviceList, SecondOfThreeIsReadOnlyWithoutServiceMode) {
 
 TEST_F(DeviceList, OneReadOnlyFileIsRefusedWithoutDeviceTraffic) {
     Put(File("b.bin", 1, devsim::NvFile::ReadOnly));
-    ASSERT_EQ(list.LoadDevice(), 0);
+    ASSERT_EQ(Load(), 0);
     SelectAll();
     owner.ClearCalls();
     device.resetCounters();
     list.RunCommand(FileList::ID_DELETE_COMMAND);
+    Settle();
 
     ASSERT_EQ(prompter.messages.size(), 2u);
     EXPECT_TRUE(prompter.messages[1].text.contains(QStringLiteral("b.bin")));
@@ -317,9 +359,10 @@ TEST_F(DeviceList, ServiceModeDeletesReadOnlyFilesAsWriteProtected) {
     Put(File("a.txt", 1));
     Put(File("b.bin", 1, devsim::NvFile::ReadOnly));
     list.serviceMode = true;
-    ASSERT_EQ(list.LoadDevice(), 0);
+    ASSERT_EQ(Load(), 0);
     SelectName("b.bin");
     list.RunCommand(FileList::ID_DELETE_COMMAND);
+    Settle();
 
     EXPECT_EQ(prompter.messages.size(), 1u);
     EXPECT_FALSE(device.file("b.bin").has_value());
@@ -332,12 +375,13 @@ TEST_F(DeviceList, FailedDeletesAreReportedOneByOne) {
     Put(File("a.txt", 1));
     Put(File("b.bin", 1));
     Put(File("c.dat", 1));
-    ASSERT_EQ(list.LoadDevice(), 0);
+    ASSERT_EQ(Load(), 0);
     // The first delete request (the list's top row, c.dat) is refused.
     ASSERT_TRUE(device.addFault("DELETE_NV_FILE@1=status:6"));
     SelectAll();
     owner.ClearCalls();
     list.RunCommand(FileList::ID_DELETE_COMMAND);
+    Settle();
 
     EXPECT_EQ(owner.LibraryErrors(), std::vector<int>{TRELM_ERROR_DEVICE_ERROR});
     EXPECT_TRUE(device.file("c.dat").has_value());
@@ -349,7 +393,7 @@ TEST_F(DeviceList, FailedDeletesAreReportedOneByOne) {
 
 TEST_F(DeviceList, DeleteKeyWithoutSelectionShowsNothing) {
     Put(File("a.txt", 1));
-    ASSERT_EQ(list.LoadDevice(), 0);
+    ASSERT_EQ(Load(), 0);
     list.clearSelection();
     QTest::keyClick(&list, Qt::Key_Delete);
     EXPECT_TRUE(prompter.messages.empty());
@@ -359,7 +403,7 @@ TEST_F(DeviceList, DeleteKeyWithoutSelectionShowsNothing) {
 TEST_F(DeviceList, RightArrowStartsTheCopyFromTheDevice) {
     Put(File("a.txt", 1));
     Put(File("b.bin", 1));
-    ASSERT_EQ(list.LoadDevice(), 0);
+    ASSERT_EQ(Load(), 0);
     list.setCurrentItem(list.topLevelItem(0));
     QTest::keyClick(&list, Qt::Key_Right);
     EXPECT_EQ(owner.copyFromDeviceCalls, 1);
@@ -378,9 +422,10 @@ TEST_F(DeviceList, RefusalTextWithStrayConversionsIsSafe) {
     ASSERT_TRUE(owner.langReader.Load(path));
     QFile::remove(path);
     Put(File("b.bin", 1, devsim::NvFile::ReadOnly));
-    ASSERT_EQ(list.LoadDevice(), 0);
+    ASSERT_EQ(Load(), 0);
     SelectAll();
     list.RunCommand(FileList::ID_DELETE_COMMAND);
+    Settle();
     ASSERT_EQ(prompter.messages.size(), 2u);
     EXPECT_EQ(prompter.messages[1].text, QStringLiteral("%d% of b.bin %s %n %x"));
 }

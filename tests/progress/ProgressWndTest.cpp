@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -485,5 +486,54 @@ INSTANTIATE_TEST_SUITE_P(, ProgressCloseTest,
                          [](const ::testing::TestParamInfo<ClickCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// A copy reports many packets a second: handling its input must not take the
+// focus from the window the user works in.
+TEST(ProgressWndFocus, ProcessPendingLeavesTheActiveWindowAlone) {
+    QWidget mainWindow;
+    mainWindow.resize(300, 200);
+    mainWindow.show();
+    QWidget other;
+    other.resize(200, 100);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+
+    ProgressWnd wnd(&mainWindow, QStringLiteral("Copy"), QStringLiteral("Cancel"), false);
+    ASSERT_TRUE(wnd.BeginModal());
+    // The user goes on working in the other window.
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    wnd.SetBounds(0, 10, 1);
+    for (int packet = 1; packet <= 10; ++packet) {
+        wnd.SetProgress(packet);
+        wnd.ProcessPending(true);
+    }
+    EXPECT_EQ(QApplication::activeWindow(), &other);
+    EXPECT_FALSE(wnd.IsCancelled());
+}
+
+// Watching the input from the normal event loop: Escape cancels once and
+// says so; while a question of the copy is open, its keys are its own.
+TEST(ProgressWndWatch, EscapeCancelsFromTheEventLoopButNotInsideAQuestion) {
+    QWidget mainWindow;
+    mainWindow.show();
+    ProgressWnd wnd(&mainWindow, QStringLiteral("Copy"), QStringLiteral("Cancel"), false);
+    ASSERT_TRUE(wnd.BeginModal());
+    wnd.WatchInput(true);
+    QSignalSpy cancelled(&wnd, &ProgressWnd::Cancelled);
+
+    bool questionGotEscape = false;
+    QDialog question;
+    QObject::connect(&question, &QDialog::rejected, [&] { questionGotEscape = true; });
+    QTimer::singleShot(0, &question, [&] { QTest::keyClick(&question, Qt::Key_Escape); });
+    question.exec();
+    EXPECT_TRUE(questionGotEscape);
+    EXPECT_FALSE(wnd.IsCancelled());
+
+    QTest::keyClick(wnd.Window(), Qt::Key_Escape);
+    EXPECT_TRUE(wnd.IsCancelled());
+    EXPECT_EQ(cancelled.count(), 1);
+}
 
 } // namespace

@@ -54,6 +54,7 @@ TEST_F(CopyFromDevice, YesReplacesTheLocalFileCopiesBothAndRebuildsTheLocalListO
     device.resetCounters();
     prompter.answers = {Prompter::Yes};
     w.CopyFromDevice();
+    Settle();
 
     ASSERT_EQ(prompter.messages.size(), 1u);
     const RecordingPrompter::Shown& question = prompter.messages[0];
@@ -83,6 +84,7 @@ TEST_F(CopyFromDevice, NoCopiesNothingAndLeavesTheLocalListAsItWas) {
     device.resetCounters();
     prompter.answers = {Prompter::No};
     w.CopyFromDevice();
+    Settle();
 
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].text, OverwriteQuestion(QStringLiteral("a.txt")));
@@ -104,6 +106,7 @@ TEST_F(CopyFromDevice, ALocalFolderOfTheSameNameAsksTheQuestionToo) {
     SelectAll(*w.TargetList());
     prompter.answers = {Prompter::No};
     w.CopyFromDevice();
+    Settle();
 
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].text, OverwriteQuestion(QStringLiteral("conf")));
@@ -111,20 +114,22 @@ TEST_F(CopyFromDevice, ALocalFolderOfTheSameNameAsksTheQuestionToo) {
     ExpectSettled();
 }
 
-TEST_F(CopyFromDevice, HoldsTheRefreshesLocksDrawingAndShowsOneProgressWindowPerFile) {
+TEST_F(CopyFromDevice, HoldsTheRefreshesKeepsDrawingAndShowsOneProgressWindowPerFile) {
     PutDevice("b.txt", Content(900, 2));
     PutDevice("a.txt", Content(700, 1));
     CopyWindow& w = StartCopyWindow();
     SelectAll(*w.TargetList());
     CopyObserver observer(w);
     w.CopyFromDevice();
+    Settle();
 
     ASSERT_FALSE(observer.samples.empty());
     QSet<int> windows;
     QSet<QString> statuses;
     for (const CopyObserver::Sample& sample : observer.samples) {
         EXPECT_FALSE(sample.mainEnabled);
-        EXPECT_FALSE(sample.mainUpdatesEnabled);
+        // The window goes on drawing while the device is read.
+        EXPECT_TRUE(sample.mainUpdatesEnabled);
         EXPECT_TRUE(sample.holdRefresh);
         EXPECT_TRUE(sample.holdDeviceList);
         windows.insert(sample.windowNumber);
@@ -147,6 +152,7 @@ TEST_F(CopyFromDevice, WithoutASelectionOnlyTheDeviceListIsListedAgain) {
     w.TargetList()->clearSelection();
     device.resetCounters();
     w.CopyFromDevice();
+    Settle();
 
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_EQ(device.requestCount(devsim::cmd::ReadNvFile), 0u);
@@ -162,11 +168,14 @@ TEST_F(CopyFromDevice, CancelDuringTheFirstOfTwoLeavesNoFileAndNoMessage) {
     CopyWindow& w = StartCopyWindow();
     SelectAll(*w.TargetList());
     device.resetCounters();
+    // The cancel comes while the second data packet is under way.
+    ASSERT_TRUE(device.addFault("READ_NV_FILE_DATA_PACKET@2=delay:400"));
     CopyObserver observer(w);
     observer.ActWhen(
-        [this] { return device.requestCount(devsim::cmd::ReadNvFileDataPacket) >= 1; },
+        [this] { return device.requestCount(devsim::cmd::ReadNvFileDataPacket) >= 2; },
         [](ProgressWnd& progress) { QTest::keyClick(progress.Window(), Qt::Key_Escape); });
     w.CopyFromDevice();
+    Settle();
 
     EXPECT_TRUE(observer.acted);
     EXPECT_TRUE(prompter.messages.empty());
@@ -186,11 +195,14 @@ TEST_F(CopyFromDevice, CancelDuringTheLastPacketOfAFileCopiesNoFurtherFile) {
     CopyWindow& w = StartCopyWindow();
     SelectAll(*w.TargetList());
     device.resetCounters();
+    // The cancel comes while the file's only packet is under way.
+    ASSERT_TRUE(device.addFault("READ_NV_FILE_DATA_PACKET@1=delay:400"));
     CopyObserver observer(w);
     observer.ActWhen(
         [this] { return device.requestCount(devsim::cmd::ReadNvFileDataPacket) >= 1; },
         [](ProgressWnd& progress) { QTest::keyClick(progress.Window(), Qt::Key_Escape); });
     w.CopyFromDevice();
+    Settle();
 
     EXPECT_TRUE(observer.acted);
     EXPECT_TRUE(prompter.messages.empty());
@@ -230,10 +242,12 @@ TEST_F(CopyFromDevice, TheAttributeLettersBecomeTheMarksOfTheFileLibrary) {
     CopyWindow& w = StartCopyWindow();
     // Hidden device files are listed in service mode only.
     w.ShowHidden();
+    Settle();
     ASSERT_EQ(w.TargetList()->RowCount(), 4);
     SelectAll(*w.TargetList());
     w.ResetCounts();
     w.CopyFromDevice();
+    Settle();
     EXPECT_TRUE(prompter.messages.empty());
 
     // The entries as the rebuild at the end of the run found them.
@@ -300,6 +314,7 @@ TEST_P(CopyFromDeviceMarkRow, IsFoundByItsWholeName) {
     CopyWindow& w = StartCopyWindow();
     Select(*w.TargetList(), {"abc.txt"});
     w.CopyFromDevice();
+    Settle();
     ASSERT_TRUE(prompter.messages.empty());
     ASSERT_EQ(w.LocalList()->pendingAttributes.size(), 1);
 
@@ -310,6 +325,7 @@ TEST_P(CopyFromDeviceMarkRow, IsFoundByItsWholeName) {
         ASSERT_TRUE(QFile::rename(copied, folder.LocalFolder() + u'/' + row.renameTo));
     }
     w.ShowHidden();
+    Settle();
 
     LocalFileList& list = *w.LocalList();
     EXPECT_TRUE(list.pendingAttributes.isEmpty());
@@ -340,6 +356,7 @@ TEST_F(CopyFromDevice, ALineThatGoesDeadShowsAnErrorLeavesNoFileAndTheProgramGoe
     device.resetCounters();
     ASSERT_TRUE(device.addFault("READ_NV_FILE_DATA_PACKET@3=hangup"));
     w.CopyFromDevice();
+    Settle();
 
     ASSERT_TRUE(server.hungUp());
     ASSERT_EQ(prompter.messages.size(), 1u);
@@ -367,6 +384,7 @@ TEST_F(CopyFromDevice, ALineThatGoesDeadShowsAnErrorLeavesNoFileAndTheProgramGoe
     ASSERT_TRUE(w.IsConnected());
     Select(*w.TargetList(), {"big.bin"});
     w.CopyFromDevice();
+    Settle();
     EXPECT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(LocalBytes(QStringLiteral("big.bin")), data);
     ExpectSettled();
@@ -400,7 +418,7 @@ TEST_P(CopyFromDeviceBadName, IsRefusedAndNothingIsWrittenOutsideTheLocalFolder)
     // The emulator's store takes legal 8.3 names only, so the record with
     // the bad name joins the device's own records where the device list
     // turns records into rows.
-    TargetFileList::Listing listing = TargetFileList::ReadListing(false);
+    TargetFileList::Listing listing = ReadListing();
     ASSERT_EQ(listing.result, TRELM_OK);
     ASSERT_EQ(listing.records.size(), 1u);
     TRELM_FILE_INFO record = listing.records.front();
@@ -413,6 +431,7 @@ TEST_P(CopyFromDeviceBadName, IsRefusedAndNothingIsWrittenOutsideTheLocalFolder)
     SelectAll(*w.TargetList());
     device.resetCounters();
     w.CopyFromDevice();
+    Settle();
 
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].text,
@@ -457,6 +476,7 @@ TEST_F(CopyFromDevice, TheRightArrowKeyOfTheDeviceListCopiesTheSelection) {
     Select(*w.TargetList(), {"b.txt"});
     w.TargetList()->setFocus();
     QTest::keyClick(w.TargetList(), Qt::Key_Right);
+    Settle();
 
     EXPECT_EQ(LocalBytes(QStringLiteral("b.txt")), Content(120, 2));
     EXPECT_FALSE(LocalExists(QStringLiteral("a.txt")));

@@ -9,6 +9,9 @@
 CopyObserver::CopyObserver(QuarnUIDlg& window) : mainWindow(window) {
     timer.setInterval(0);
     connect(&timer, &QTimer::timeout, this, &CopyObserver::Turn);
+    // Also right after each progress report has reached the window, so that
+    // no packet's state is missed between two turns of the timer.
+    connect(&window.Link(), &DeviceLink::Progress, this, &CopyObserver::Turn, Qt::QueuedConnection);
     timer.start();
 }
 

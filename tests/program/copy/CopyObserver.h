@@ -1,6 +1,6 @@
-// Looks into a copy while it runs. A copy handles waiting input from inside
-// the library call (the progress callback), and with it this observer's
-// zero-interval timer: at each turn the observer records what the main
+// Looks into a copy while it runs. The event loop runs while the device link
+// copies, and with it this observer's zero-interval timer (and a turn after
+// each progress report): at each turn the observer records what the main
 // window and its progress window show, and it can act once, when a
 // condition is met (for example press Cancel once the first data packet
 // has gone to the device).

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -110,4 +111,19 @@ void CopyShell::ExpectSettled() const {
     EXPECT_FALSE(window->HoldDeviceList());
     EXPECT_EQ(window->m_progress, nullptr);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+void CopyShell::Settle() {
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->IsDeviceBusy(); }, 30000));
+}
+
+DeviceLink::Listing CopyShell::ReadListing() {
+    DeviceLink::Listing listing;
+    bool answered = false;
+    window->Link().ReadListing(false, window.get(), [&](const DeviceLink::Listing& answer) {
+        listing = answer;
+        answered = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 20000));
+    return listing;
 }

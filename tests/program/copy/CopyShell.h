@@ -42,6 +42,11 @@ protected:
     // The local folder as the copies name it, ending with "/".
     QString LocalPrefix() const;
 
+    // Waits until the window's device operations have ended.
+    void Settle();
+    // The device's file list read through the window's link.
+    DeviceLink::Listing ReadListing();
+
     // After a run, however it ended: the main window takes input and draws,
     // no hold is left, no progress window is published, no cursor is left.
     void ExpectSettled() const;

@@ -36,6 +36,7 @@ TEST_F(CopyToDevice, SkipsTheNameTheDeviceHasWithOneNoticeAndCopiesTheOthers) {
     SelectAll(*w.LocalList());
     device.resetCounters();
     w.CopyToDevice();
+    Settle();
 
     ASSERT_EQ(prompter.messages.size(), 1u);
     const RecordingPrompter::Shown& notice = prompter.messages[0];
@@ -87,6 +88,7 @@ TEST_P(CopyToDeviceMarks, GiveTheDeviceFileItsAttributes) {
     LocalFileList& list = *w.LocalList();
     if (row.serviceMode) {
         w.ShowHidden();
+        Settle();
         ASSERT_TRUE(list.serviceMode);
         const int index = RowOf(list, QStringLiteral("boot.cfg"));
         ASSERT_GE(index, 0);
@@ -99,6 +101,7 @@ TEST_P(CopyToDeviceMarks, GiveTheDeviceFileItsAttributes) {
     }
     Select(list, {"boot.cfg"});
     w.CopyToDevice();
+    Settle();
 
     EXPECT_TRUE(prompter.messages.empty());
     const auto file = device.file("boot.cfg");
@@ -144,12 +147,15 @@ TEST_P(CopyToDeviceCancel, DuringTheFirstOfThreeEndsTheRunWithoutAMessage) {
     CopyWindow& w = StartCopyWindow();
     SelectAll(*w.LocalList());
     device.resetCounters();
+    // The device takes its time with the answer to the second data packet:
+    // the cancel comes while that packet is under way.
+    ASSERT_TRUE(device.addFault("CREATE_NV_FILE_DATA_PACKET@2=delay:400"));
     CopyObserver observer(w);
-    // Once the first data packet has reached the device.
     observer.ActWhen(
-        [this] { return device.requestCount(devsim::cmd::CreateNvFileDataPacket) >= 1; },
+        [this] { return device.requestCount(devsim::cmd::CreateNvFileDataPacket) >= 2; },
         GetParam().cancel);
     w.CopyToDevice();
+    Settle();
 
     EXPECT_TRUE(observer.acted);
     EXPECT_TRUE(prompter.messages.empty());
@@ -179,11 +185,14 @@ TEST_F(CopyToDevice, CancelDuringTheLastPacketOfAFileCopiesNoFurtherFile) {
     CopyWindow& w = StartCopyWindow();
     SelectAll(*w.LocalList());
     device.resetCounters();
+    // The cancel comes while the file's only packet is under way.
+    ASSERT_TRUE(device.addFault("CREATE_NV_FILE_DATA_PACKET@1=delay:400"));
     CopyObserver observer(w);
     observer.ActWhen(
         [this] { return device.requestCount(devsim::cmd::CreateNvFileDataPacket) >= 1; },
         PressEscape);
     w.CopyToDevice();
+    Settle();
 
     EXPECT_TRUE(observer.acted);
     EXPECT_TRUE(prompter.messages.empty());
@@ -206,6 +215,7 @@ TEST_F(CopyToDevice, AFileOf65536BytesShowsTheErrorOfCode13AndEndsTheRun) {
     SelectAll(*w.LocalList());
     device.resetCounters();
     w.CopyToDevice();
+    Settle();
 
     ASSERT_EQ(prompter.messages.size(), 1u);
     // The error table shows code 13 by its name.
@@ -227,6 +237,7 @@ TEST_F(CopyToDevice, AFailedExistenceQueryShowsTheLibraryErrorAndCopiesNothing) 
     SelectAll(*w.LocalList());
     ASSERT_TRUE(device.addFault("NV_FILE_EXIST_EX=status:12"));
     w.CopyToDevice();
+    Settle();
 
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].text, w.LibraryErrorText(TRELM_ERROR_DEVICE_ERROR));
@@ -245,6 +256,7 @@ TEST_F(CopyToDevice, TheProgressWindowFollowsThePacketsWhileTheMainWindowIsDisab
     Select(*w.LocalList(), {"data.bin"});
     CopyObserver observer(w);
     w.CopyToDevice();
+    Settle();
 
     ASSERT_FALSE(observer.samples.empty());
     const QString title = LangText(TextKeys::PRO_TITLE);
@@ -278,6 +290,7 @@ TEST_F(CopyToDevice, WithoutASelectionNothingHappens) {
     device.resetCounters();
     CopyObserver observer(w);
     w.CopyToDevice();
+    Settle();
 
     EXPECT_TRUE(observer.samples.empty());
     EXPECT_TRUE(prompter.messages.empty());
@@ -294,6 +307,7 @@ TEST_F(CopyToDevice, TheLeftArrowKeyOfTheLocalListCopiesTheSelection) {
     Select(*w.LocalList(), {"b.txt"});
     w.LocalList()->setFocus();
     QTest::keyClick(w.LocalList(), Qt::Key_Left);
+    Settle();
 
     EXPECT_EQ(DeviceBytes("b.txt"), Content(150, 2));
     EXPECT_FALSE(device.file("a.txt").has_value());
@@ -309,6 +323,7 @@ TEST_F(CopyToDevice, TheButtonBetweenTheListsCopiesTheSelection) {
     ASSERT_NE(button, nullptr);
     ASSERT_TRUE(button->isEnabled());
     button->click();
+    Settle();
 
     EXPECT_EQ(DeviceBytes("a.txt"), Content(150, 1));
     ExpectSettled();

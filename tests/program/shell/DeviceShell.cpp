@@ -22,7 +22,12 @@ void DeviceShell::SetUp() {
 }
 
 void DeviceShell::TearDown() {
-    // The window goes first: it may still wait for its query.
+    // The window goes first. A request still waiting on a silent line is
+    // ended by unplugging the line, so the window's end does not wait for
+    // the library's time-outs.
+    if (window && window->Link().IsBusy()) {
+        server.stop();
+    }
     window.reset();
     server.stop();
     unsetenv("TRELM_PORTS");

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -35,26 +36,42 @@ class Errors : public DeviceShell {};
 
 // ---- Library errors ------------------------------------------------------------------
 
+// Deletes `name` through the window's device link and waits for the answer.
+TRELM_Result DeleteThroughLink(TestMainWindow& w, const char* name) {
+    TRELM_Result result = TRELM_OK;
+    bool answered = false;
+    w.Link().DeleteFile(name, false, &w, [&](const DeviceLink::CallResult& call) {
+        result = call.result;
+        answered = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 20000));
+    return result;
+}
+
 struct LibraryRow {
     const char* name;
     int code;
-    // Brings the library into the state the message reports (may be empty).
-    std::function<void()> prepare;
+    // Brings the library into the state the message reports (may be empty):
+    // a call through the window's link that fails as the message says.
+    std::function<void(TestMainWindow&, devsim::Device&)> prepare;
     std::function<QString(const ShellFolder&)> expected;
 };
 
 const LibraryRow kLibraryRows[] = {
     {"DeviceRefusedAFileName", TRELM_ERROR_DEVICE_ERROR,
-     [] { ASSERT_EQ(TRELM_DeleteFile("nope.txt", 0), TRELM_ERROR_DEVICE_ERROR); },
+     [](TestMainWindow& w, devsim::Device&) {
+         ASSERT_EQ(DeleteThroughLink(w, "nope.txt"), TRELM_ERROR_DEVICE_ERROR);
+     },
      [](const ShellFolder& f) {
          return ErrText(f, TextKeys::TRELM_ERROR_DEVICE_ERROR) +
                 QStringLiteral("\nDeviceError was :") +
                 ErrText(f, TextKeys::TRELM_DEVICE_ERROR_NONE_EXISTING_FILENAME);
      }},
     {"UnknownCommandWithoutDeviceStatus", TRELM_ERROR_DEVICE_UNKNOWN_CMD,
-     [] {
+     [](TestMainWindow& w, devsim::Device& device) {
          // A call that received no device status leaves the device error 27.
-         ASSERT_EQ(TRELM_FindClose(), TRELM_OK);
+         ASSERT_TRUE(device.addFault("DELETE_NV_FILE=nak"));
+         ASSERT_EQ(DeleteThroughLink(w, "a.txt"), TRELM_ERROR_DEVICE_UNKNOWN_CMD);
      },
      [](const ShellFolder& f) {
          return ErrText(f, TextKeys::TRELM_ERROR_DEVICE_UNKNOWN_CMD) +
@@ -85,7 +102,7 @@ TEST_P(LibraryErrors, ComposeTheMessageOfTheTable) {
     TestMainWindow& w = StartWindow();
     ASSERT_TRUE(prompter.messages.empty());
     if (row.prepare) {
-        row.prepare();
+        row.prepare(w, device);
     }
 
     EXPECT_EQ(w.LibraryError(row.code), 0);
@@ -170,7 +187,9 @@ struct Statistics {
 // Opens the statistics dialog through its menu command and reads it.
 Statistics ShowStatistics(QuarnUIDlg& w) {
     Statistics shown;
+    bool answered = false;
     ModalDialogs::AnswerNext([&](QDialog* d) {
+        answered = true;
         if (d == nullptr) {
             return;
         }
@@ -180,6 +199,8 @@ Statistics ShowStatistics(QuarnUIDlg& w) {
         ModalDialogs::Press(d, "ctl1");
     });
     w.findChild<QAction*>(QStringLiteral("cmd1225"))->trigger();
+    // The dialog opens when the device has answered.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 20000));
     return shown;
 }
 

@@ -167,16 +167,24 @@ TEST_F(MainWindow, WaitWindowAndDisabledMainWindowWhileTheQueryRuns) {
     ASSERT_TRUE(window->OnInitDialog());
 
     ASSERT_TRUE(window->IsQueryRunning());
+    // The port opens on the device link's thread; then the query starts.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->DeviceThread() != nullptr; }, 5000));
     EXPECT_FALSE(window->isEnabled());
     const WaitAny* wait = window->DeviceThread()->WaitWindow();
     ASSERT_NE(wait, nullptr);
     EXPECT_TRUE(wait->isVisible());
     const LanguageReader english = Texts(folder, "LANG_ENGLISH.txt");
     EXPECT_EQ(wait->windowTitle(), english.GetText(QLatin1String(TextKeys::WAIT_FOR_DEVICE)));
-    // Neither a close request nor Escape ends the window meanwhile.
+    // A close request asks the quit question as usual, even while the
+    // window waits for the device; No keeps it. Escape does not reach the
+    // disabled window.
+    bool asked = false;
+    ModalDialogs::AnswerNext([&](QDialog* d) { asked = ModalDialogs::Press(d, "ctl2"); });
     window->close();
+    EXPECT_TRUE(asked);
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->IsQueryRunning());
 
     ASSERT_TRUE(window->WaitForQuery());
     EXPECT_TRUE(window->isEnabled());
@@ -200,6 +208,7 @@ TEST_F(MainWindow, ActivationRefreshesBothLists) {
 
     Activate(&w);
     QCoreApplication::processEvents();
+    ASSERT_TRUE(w.WaitForIdle());
     EXPECT_EQ(Column(*w.TargetList(), 0), (Strings{"b.txt", "a.txt"}));
     EXPECT_EQ(Column(*w.LocalList(), 0), Strings{"new.txt"});
 }
@@ -216,6 +225,7 @@ TEST_F(MainWindow, ActivationByAMouseClickDoesNotRefresh) {
                       Qt::NoModifier);
     QCoreApplication::sendEvent(w.TargetList()->viewport(), &press);
     QCoreApplication::processEvents();
+    ASSERT_TRUE(w.WaitForIdle());
     EXPECT_EQ(Column(*w.TargetList(), 0), Strings{"a.txt"});
     EXPECT_EQ(device.requestCount(devsim::cmd::GetNvFileInfoList), listings);
 }
@@ -233,6 +243,7 @@ TEST_F(MainWindow, NoActivationRefreshBeforeAQuerySucceeded) {
 
     Activate(&w);
     QCoreApplication::processEvents();
+    ASSERT_TRUE(w.WaitForIdle());
     EXPECT_EQ(device.requestCount(devsim::cmd::WakeUpDut), wakeUps);
     EXPECT_EQ(w.TargetList()->RowCount(), 0);
 }
@@ -249,6 +260,7 @@ TEST_F(MainWindow, HoldFlagsKeepTheListsStill) {
     EXPECT_EQ(Column(*w.TargetList(), 0), Strings{"a.txt"});
     // Clearing the device-list hold reloads the device list once.
     w.SetHoldDeviceList(false);
+    ASSERT_TRUE(w.WaitForIdle());
     EXPECT_EQ(Column(*w.TargetList(), 0), (Strings{"b.txt", "a.txt"}));
     w.SetHoldRefresh(false);
     EXPECT_FALSE(w.HoldRefresh());

@@ -2,6 +2,7 @@
 // time, dismissal) and the product version record. This program carries
 // version record 1.8.0.4 (VersionRecord.cpp).
 #include "Splash.h"
+#include "QtPrompter.h"
 #include "QuarnUI.h"
 #include "ReadProductVersion.h"
 #include "RecordingPrompter.h"
@@ -9,6 +10,7 @@
 #include "ShellFolder.h"
 #include "TestFiles.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -16,6 +18,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -296,6 +299,35 @@ TEST_F(SplashWindow, MissingSettingsAndPicture) {
     // No language file could be named: the text is the key itself.
     EXPECT_EQ(Splash::SplashText(), QStringLiteral("SPLASH_TEXT"));
     EXPECT_EQ(Splash::ActiveSplash()->WaitMs(), 0);
+    EXPECT_TRUE(Splash::ActiveSplash()->Picture().isNull());
+}
+
+// The real message box in a real event loop: the key that dismisses
+// "Startup Screen Not Found" reaches the box, and the splash is still whole
+// afterwards (the splash's input filter once took the key and deleted the
+// splash under the running ShowSplash).
+TEST_F(SplashWindow, ItsMessageBoxGetsTheKeyThatDismissesIt) {
+    ASSERT_TRUE(folder.Remove(QStringLiteral("splash.bmp")));
+    QtPrompter real;
+    Prompter::Install(&real);
+    int keysSent = 0;
+    QTimer presser;
+    presser.setInterval(50);
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            ++keysSent;
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    presser.start();
+    Splash::ShowSplash(&owner);
+    presser.stop();
+    Prompter::Install(&prompter);
+
+    EXPECT_EQ(keysSent, 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_NE(Splash::ActiveSplash(), nullptr);
+    EXPECT_TRUE(Splash::ActiveSplash()->isVisible());
     EXPECT_TRUE(Splash::ActiveSplash()->Picture().isNull());
 }
 

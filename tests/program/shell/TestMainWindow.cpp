@@ -1,6 +1,7 @@
 #include "TestMainWindow.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QTest>
 
 TestMainWindow::TestMainWindow() {
@@ -21,13 +22,30 @@ bool TestMainWindow::WaitForQuery() {
     // The refresh command that the query posted, and the activation that the
     // window system may deliver only now (it refreshes the lists once more),
     // so that tests start from a settled window.
-    QCoreApplication::processEvents();
+    bool idle = WaitForIdle();
     if (isVisible()) {
         static_cast<void>(QTest::qWaitForWindowActive(this, 2000));
     }
     QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    return ended;
+    idle = WaitForIdle() && idle;
+    return ended && idle;
+}
+
+bool TestMainWindow::WaitForIdle() {
+    // Idle, and still idle once the events posted meanwhile have run (an
+    // answer may post the next command).
+    QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        if (!IsDeviceBusy() && !IsQueryRunning()) {
+            QCoreApplication::processEvents();
+            if (!IsDeviceBusy() && !IsQueryRunning()) {
+                return true;
+            }
+        }
+        QTest::qWait(10);
+    }
+    return false;
 }
 
 QuarnUIDlg::FirstRunChoice TestMainWindow::RunFirstRunSetup() {

@@ -18,6 +18,8 @@ public:
     // Waits until the start-up query has ended and the events it posted
     // have run.
     bool WaitForQuery();
+    // Waits until no device operation runs and nothing is held back.
+    bool WaitForIdle();
 
     std::vector<int> fatalExits;
     int firstRunCalls = 0;

@@ -1,0 +1,93 @@
+// The main window as a window manager-less X server shows it (run under
+// xvfb-run on the xcb platform, not offscreen): the window is really
+// activated again and again while a paced copy runs, and the device must see
+// nothing but the copy's own data packets between its create and store
+// commands.
+#include "DeviceShell.h"
+#include "LocalFileList.h"
+#include "TestFiles.h"
+
+#include "devsim/CommandTable.h"
+
+#include <QGuiApplication>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Counts the activations a window receives.
+class ActivationCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::WindowActivate) {
+            ++count;
+        }
+        return false;
+    }
+};
+
+class RealWindow : public DeviceShell {};
+
+TEST_F(RealWindow, ActivationsDuringAPacedCopySendNothingButTheCopy) {
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"))
+        << "run this test under an X server (xvfb-run)";
+    Put(File("a.txt", 10));
+    ASSERT_TRUE(TestFiles::Write(folder.LocalFolder() + QStringLiteral("/big.bin"), 6000));
+    TestMainWindow& w = StartWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("another program"));
+    other.resize(200, 100);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    ASSERT_TRUE(w.WaitForIdle());
+
+    ActivationCounter activations;
+    w.installEventFilter(&activations);
+    w.LocalList()->topLevelItem(0)->setSelected(true);
+    device.resetCounters();
+    // The line runs at 115200 baud: 60 packets take a while.
+    device.setLineBaud(115200);
+    ASSERT_TRUE(device.addFault("CREATE_NV_FILE_DATA_PACKET=delay:15"));
+    w.CopyToDevice();
+    ASSERT_NE(w.m_progress, nullptr);
+    while (w.m_progress != nullptr) {
+        other.activateWindow();
+        QTest::qWait(40);
+        w.activateWindow();
+        QTest::qWait(40);
+    }
+    ASSERT_TRUE(w.WaitForIdle());
+    EXPECT_GE(activations.count, 2) << "the window manager-less server never activated the window";
+    ASSERT_TRUE(device.file("big.bin").has_value());
+
+    std::vector<std::uint16_t> codes;
+    for (const std::vector<std::uint8_t>& frame : device.requestLog()) {
+        if (frame.size() >= 2) {
+            codes.push_back(static_cast<std::uint16_t>(frame[0] | (frame[1] << 8)));
+        }
+    }
+    const auto create = std::find(codes.begin(), codes.end(), devsim::cmd::CreateNvFile);
+    const auto store = std::find(codes.begin(), codes.end(), devsim::cmd::CreateNvFileStoreFile);
+    ASSERT_NE(create, codes.end());
+    ASSERT_NE(store, codes.end());
+    std::set<std::string> between;
+    for (auto code = create + 1; code != store; ++code) {
+        between.insert(devsim::CommandTable::label(*code));
+    }
+    EXPECT_EQ(between, std::set<std::string>{
+                           devsim::CommandTable::label(devsim::cmd::CreateNvFileDataPacket)});
+    w.removeEventFilter(&activations);
+}
+
+} // namespace
