@@ -58,9 +58,14 @@ protected:
             }
         }
         ASSERT_TRUE(owner.textsLoaded);
+        NewList();
+    }
+
+    // A new list, as the main window prepares it (the next run of the
+    // program, when the one before has been destroyed).
+    void NewList() {
         list = std::make_unique<LocalFileList>();
         list->SetOwner(&owner);
-        // As the main window prepares the list.
         ASSERT_TRUE(list->SetColumns(QString::fromLatin1(kHeading)));
         list->ConfigureImages();
     }
@@ -596,9 +601,7 @@ TEST_P(LocalListOddNames, KeepTheirMarksAcrossRuns) {
         QStringLiteral("[%1]\n%2=12\nzz.plain=22\n").arg(section, QString::fromLatin1(row.key)));
 
     // The next run reads the marks back.
-    list = std::make_unique<LocalFileList>();
-    list->SetOwner(&owner);
-    list->ConfigureImages();
+    NewList();
     EnterServiceMode();
     list->LoadFolder(folder);
     EXPECT_EQ(Names().size(), 2u);
@@ -620,9 +623,7 @@ TEST_F(LocalList, FolderWithALineBreakGetsAnEscapedSection) {
     EXPECT_EQ(TestFiles::ReadText(LibraryPath()),
               u'[' + folder + QStringLiteral("/a%0Ab%25/%]\nF.TXT=21\n"));
 
-    list = std::make_unique<LocalFileList>();
-    list->SetOwner(&owner);
-    list->ConfigureImages();
+    NewList();
     EnterServiceMode();
     list->LoadFolder(odd);
     EXPECT_EQ(Marks(QStringLiteral("F.TXT")), std::make_pair(2, 1));
