@@ -1,22 +1,67 @@
 #include "IniEx.h"
 
 #include "DebugLog.h"
-#include "LanguageReader.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <unistd.h>
 
 namespace {
 
+const QByteArray kByteOrderMark("\xEF\xBB\xBF");
+
 // White space cut from the end of every line read.
-bool IsTrailingSpace(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f';
+bool IsTrailingSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
+
+// The two character sets a line may be written in: UTF-8, and Windows-1252
+// for a line that is not valid UTF-8.
+class LineDecoder {
+public:
+    LineDecoder()
+        : utf8(QStringDecoder::Utf8,
+               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom),
+          windows1252("windows-1252"), latin1(QStringDecoder::Latin1) {}
+
+    // The text of `line`; `legacy` tells whether it was read as Windows-1252.
+    QString Decode(QByteArrayView line, bool& legacy) {
+        legacy = false;
+        bool ascii = true;
+        for (char c : line) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                ascii = false;
+                break;
+            }
+        }
+        if (ascii) {
+            return QString::fromLatin1(line);
+        }
+        // A stateless decoder takes a sequence cut off at the line's end for
+        // an error instead of keeping it for the next call.
+        utf8.resetState();
+        QString text = utf8.decode(line);
+        if (!utf8.hasError()) {
+            return text;
+        }
+        legacy = true;
+        // Without a Windows-1252 converter in this Qt build, Latin-1 is the
+        // closest: it differs only in 0x80 to 0x9F.
+        QStringDecoder& fallback = windows1252.isValid() ? windows1252 : latin1;
+        fallback.resetState();
+        return fallback.decode(line);
+    }
+
+private:
+    QStringDecoder utf8;
+    QStringDecoder windows1252;
+    QStringDecoder latin1;
+};
 
 // Forces the written data onto the disk before the file replaces the old
 // one; a file system that cannot sync (EINVAL) is no failure.
@@ -77,11 +122,12 @@ bool IniEx::Load(const QString& path, bool autoSave, bool createIfMissing, bool 
     }
 
     fileName = path;
+    contentBeforeFirstWriteTaken = false;
     sectionNames.reserve(growStep);
     // A read error part-way keeps what was read before it.
     const QByteArray bytes = file.readAll();
     file.close();
-    ParseText(LanguageReader::DecodeText(bytes));
+    ParseBytes(bytes);
     loaded = true;
     return true;
 }
@@ -107,29 +153,41 @@ QString IniEx::ProgramPath() {
     return QString::fromLocal8Bit(end >= 0 ? all.left(end) : all);
 }
 
-void IniEx::ParseText(const QString& text) {
-    const QStringList lines = text.split(u'\n');
+void IniEx::ParseBytes(const QByteArray& bytes) {
+    QByteArrayView rest(bytes);
+    byteOrderMark = rest.startsWith(kByteOrderMark);
+    if (byteOrderMark) {
+        rest = rest.sliced(kByteOrderMark.size());
+    }
+    LineDecoder decoder;
     QString pendingHeader;
+    QByteArray pendingRawHeader;
     bool headerPending = false;
     int current = -1;
-    for (const QString& raw : lines) {
-        qsizetype length = raw.size();
-        while (length > 0 && IsTrailingSpace(raw.at(length - 1))) {
-            --length;
+    while (!rest.isEmpty()) {
+        const qsizetype end = rest.indexOf('\n');
+        QByteArrayView raw = end >= 0 ? rest.first(end) : rest;
+        rest = end >= 0 ? rest.sliced(end + 1) : QByteArrayView();
+        while (!raw.isEmpty() && IsTrailingSpace(raw.back())) {
+            raw.chop(1);
         }
-        if (length == 0) {
+        if (raw.isEmpty()) {
             continue;
         }
-        const QString line = raw.left(length);
+        bool legacy = false;
+        const QString line = decoder.Decode(raw, legacy);
+        const QByteArray rawLine = legacy ? raw.toByteArray() : QByteArray();
         if (line.startsWith(u'[') && line.endsWith(u']') && line.size() >= 2) {
             // A section is registered only by its first key line, so a header
             // without keys leaves no trace.
             pendingHeader = line.mid(1, line.size() - 2);
+            pendingRawHeader = rawLine;
             headerPending = true;
             continue;
         }
         if (headerPending) {
             current = AddSection(pendingHeader, true);
+            rawHeaders[current] = pendingRawHeader;
             headerPending = false;
         } else if (current < 0) {
             // Key lines before the first header are kept in an unnamed section
@@ -144,6 +202,7 @@ void IniEx::ParseText(const QString& text) {
             keyLists[current].append(line.left(equals));
             valueLists[current].append(line.mid(equals + 1));
         }
+        rawLines[current].append(rawLine);
     }
 }
 
@@ -204,6 +263,8 @@ int IniEx::AddSection(const QString& name, bool hasHeader) {
     sectionHeaders.append(hasHeader);
     keyLists.append(QStringList());
     valueLists.append(QStringList());
+    rawHeaders.append(QByteArray());
+    rawLines.append(QList<QByteArray>());
     keyIndexes.append(QHash<QString, int>());
     keyIndexValid.append(false);
     return sectionCount++;
@@ -234,6 +295,7 @@ void IniEx::WriteValue(const QString& section, const QString& key, const QString
     if (index < 0) {
         keyLists[slot].append(key);
         valueLists[slot].append(value);
+        rawLines[slot].append(QByteArray());
         // FindKey has just made the section's index valid.
         keyIndexes[slot].insert(LookupForm(key), static_cast<int>(keyLists.at(slot).size() - 1));
         modified = true;
@@ -241,8 +303,12 @@ void IniEx::WriteValue(const QString& section, const QString& key, const QString
     }
     // A change of letter case alone in case-insensitive mode is kept in
     // memory but does not by itself make Save write.
-    if (!Same(valueLists.at(slot).at(index), value)) {
+    const QString& stored = valueLists.at(slot).at(index);
+    if (!Same(stored, value)) {
         modified = true;
+    }
+    if (stored != value) {
+        rawLines[slot][index] = QByteArray(); // a changed line is written as UTF-8
     }
     valueLists[slot][index] = value;
 }
@@ -258,6 +324,7 @@ bool IniEx::RemoveValue(const QString& section, const QString& key) {
     }
     keyLists[slot].removeAt(index);
     valueLists[slot].removeAt(index);
+    rawLines[slot].removeAt(index);
     keyIndexValid[slot] = false; // later pairs moved up
     modified = true;
     return true;
@@ -270,21 +337,39 @@ void IniEx::ListKeys(const QString& section, QStringList& list) const {
     }
 }
 
-QString IniEx::Serialize() const {
-    QString text;
+QByteArray IniEx::Serialize() const {
+    QByteArray bytes;
     for (int slot = 0; slot < sectionCount; ++slot) {
         if (sectionHeaders.at(slot)) {
-            text += QLatin1Char('[') + sectionNames.at(slot) + QLatin1String("]\n");
+            const QByteArray& raw = rawHeaders.at(slot);
+            bytes += raw.isNull() ? QString(u'[' + sectionNames.at(slot) + u']').toUtf8() : raw;
+            bytes += '\n';
         }
         const QStringList& keys = keyLists.at(slot);
         const QStringList& values = valueLists.at(slot);
+        const QList<QByteArray>& raws = rawLines.at(slot);
         for (qsizetype i = 0; i < keys.size(); ++i) {
             // Every pair keeps its "=", so an empty key or a line read without
             // "=" comes back as the same pair.
-            text += keys.at(i) + u'=' + values.at(i) + u'\n';
+            const QByteArray& raw = raws.at(i);
+            if (raw.isNull()) {
+                bytes += QString(keys.at(i) + u'=' + values.at(i)).toUtf8();
+            } else {
+                bytes += raw;
+                if (!raw.contains('=')) {
+                    bytes += '=';
+                }
+            }
+            bytes += '\n';
         }
     }
-    return text;
+    // Loading drops a leading byte order mark, so a text that itself starts
+    // with U+FEFF (a first key beginning with it) gets a mark in front to
+    // keep its character; a file that had a mark keeps it.
+    if (byteOrderMark || bytes.startsWith(kByteOrderMark)) {
+        bytes.prepend(kByteOrderMark);
+    }
+    return bytes;
 }
 
 QString IniEx::ChooseBackupFileName() const {
@@ -312,21 +397,37 @@ QString IniEx::ChooseBackupFileName() const {
     return fileName + u'.' + QStringLiteral("%1").arg(highest + 1, 3, 10, QChar(u'0'));
 }
 
-void IniEx::CopyToBackup() {
-    // A failed backup copy is not reported; the save goes on.
+void IniEx::WriteBackup() {
+    // A failed backup is not reported; the save goes on.
     QFile::remove(backupFileName);
-    QFile::copy(fileName, backupFileName);
+    if (!existedBeforeFirstWrite) {
+        return;
+    }
+    QFile backup(backupFileName);
+    if (backup.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        backup.write(contentBeforeFirstWrite);
+        backup.close();
+        backup.setPermissions(QFileInfo(fileName).permissions());
+    }
 }
 
 QString IniEx::Save(bool makeBackup) {
     if (!modified) {
         return QString();
     }
+    if (!contentBeforeFirstWriteTaken && !fileName.isEmpty()) {
+        // What every backup of this object holds: the file as it was before
+        // this object first wrote it.
+        QFile before(fileName);
+        existedBeforeFirstWrite = before.open(QIODevice::ReadOnly);
+        contentBeforeFirstWrite = existedBeforeFirstWrite ? before.readAll() : QByteArray();
+        contentBeforeFirstWriteTaken = true;
+    }
     if (makeBackup && !fileName.isEmpty()) {
         if (backupFileName.isEmpty()) {
             backupFileName = ChooseBackupFileName();
         }
-        CopyToBackup();
+        WriteBackup();
     }
 
     // The new content goes to a temporary file beside the target, is flushed
@@ -342,13 +443,7 @@ QString IniEx::Save(bool makeBackup) {
         if (file.open(QIODevice::WriteOnly)) {
             // The explicit flush reports a write that fails part-way (a full
             // disk); commit() alone would rename the truncated file into place.
-            QByteArray bytes = Serialize().toUtf8();
-            // Loading takes a leading EF BB BF for the byte order mark and
-            // drops it, so a text that itself starts with U+FEFF (a first key
-            // beginning with it) gets a mark in front to keep its character.
-            if (bytes.startsWith("\xEF\xBB\xBF")) {
-                bytes.prepend("\xEF\xBB\xBF");
-            }
+            const QByteArray bytes = Serialize();
             written = file.write(bytes) == bytes.size() && file.flush() &&
                       SyncToDisk(file.handle()) && file.commit();
             if (!written) {
@@ -368,9 +463,14 @@ void IniEx::Clear() {
     sectionHeaders.clear();
     keyLists.clear();
     valueLists.clear();
+    rawHeaders.clear();
+    rawLines.clear();
     keyIndexes.clear();
     keyIndexValid.clear();
     fileName.clear();
+    byteOrderMark = false;
+    contentBeforeFirstWrite.clear();
+    contentBeforeFirstWriteTaken = false;
     sectionCount = 0;
     modified = true;
     loaded = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -9,6 +10,10 @@
 // pairs. The whole file is read at Load; every later read and write goes to
 // memory until Save writes it back (atomically, with an optional numbered
 // backup of the previous file).
+//
+// Each line is read as UTF-8 when it is valid UTF-8 and as Windows-1252
+// otherwise. A line that is not changed is written back with the bytes it was
+// read with; a new or changed line is written as UTF-8.
 //
 // Used for the settings file "quarnloader.ini" and the local file library
 // "filelib.ini". Sections and pairs keep file order, duplicates included; a
@@ -44,7 +49,9 @@ public:
 
     // Writes the store when it holds changes. Returns the backup file name
     // (empty when no backup has been made, nothing was written or the write
-    // failed).
+    // failed). The backup always holds the file as it was before this
+    // object's first write to it, so a later save never copies what an
+    // earlier one wrote.
     QString Save(bool makeBackup);
     void Clear();
     // Deletes the file from disk and empties the store; false (and nothing
@@ -65,10 +72,10 @@ private:
     QString LookupForm(const QString& key) const;
     int AddSection(const QString& name, bool hasHeader);
     bool Same(const QString& a, const QString& b) const;
-    void ParseText(const QString& text);
-    QString Serialize() const;
+    void ParseBytes(const QByteArray& bytes);
+    QByteArray Serialize() const;
     QString ChooseBackupFileName() const;
-    void CopyToBackup();
+    void WriteBackup();
 
     QString fileName;
     QStringList sectionNames;
@@ -78,6 +85,18 @@ private:
     QList<bool> sectionHeaders;
     QList<QStringList> keyLists;
     QList<QStringList> valueLists;
+    // The bytes of a header or pair line that was not valid UTF-8, as read
+    // (without its trailing white space); null for UTF-8 lines and for every
+    // line that was added or changed since. Per section slot, and per pair.
+    QList<QByteArray> rawHeaders;
+    QList<QList<QByteArray>> rawLines;
+    // The file began with a UTF-8 byte order mark, which is written back.
+    bool byteOrderMark = false;
+    // The file's bytes just before this object first wrote it; taken at the
+    // first write after a Load, the content of every backup.
+    QByteArray contentBeforeFirstWrite;
+    bool existedBeforeFirstWrite = false;
+    bool contentBeforeFirstWriteTaken = false;
     // Per section slot: the lookup form of each key to the position of its
     // last pair, so that a lookup does not compare every key (a file library
     // holds a key per file of a folder). Built on the first lookup, kept up

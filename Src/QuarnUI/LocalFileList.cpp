@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QRegularExpression>
@@ -84,6 +85,86 @@ bool SearchFolder(const QString& folderPath, std::vector<FolderEntry>& entries, 
     return true;
 }
 
+// Names in the file library. A file name is its own key unless it holds a
+// character that cannot stand in a key line: "=" (which ends the key), a line
+// feed or a carriage return (which end the line). Such a name is stored as
+// "/" (which no file name holds) followed by the name with "%", "=", LF and
+// CR written as "%25", "%3D", "%0A" and "%0D". A folder is its own section
+// name unless its path holds a line feed or a carriage return; it is then
+// stored with "%", LF and CR written as above and a final "%" (a folder name
+// in a section always ends with "/" otherwise).
+const QChar kEscapedKeyMark = u'/';
+
+QString PercentEscaped(const QString& text, bool escapeEquals) {
+    QString escaped;
+    escaped.reserve(text.size() + 8);
+    for (QChar c : text) {
+        if (c == u'%') {
+            escaped += QLatin1String("%25");
+        } else if (c == u'=' && escapeEquals) {
+            escaped += QLatin1String("%3D");
+        } else if (c == u'\n') {
+            escaped += QLatin1String("%0A");
+        } else if (c == u'\r') {
+            escaped += QLatin1String("%0D");
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+bool HasLineBreak(const QString& text) {
+    return text.contains(u'\n') || text.contains(u'\r');
+}
+
+QString LibraryKey(const QString& name) {
+    if (!name.contains(u'=') && !HasLineBreak(name)) {
+        return name;
+    }
+    return kEscapedKeyMark + PercentEscaped(name, true);
+}
+
+int HexDigit(QChar c) {
+    if (c >= u'0' && c <= u'9') {
+        return c.unicode() - u'0';
+    }
+    if (c >= u'A' && c <= u'F') {
+        return c.unicode() - u'A' + 10;
+    }
+    if (c >= u'a' && c <= u'f') {
+        return c.unicode() - u'a' + 10;
+    }
+    return -1;
+}
+
+// The file name that a library key stands for (the reverse of LibraryKey).
+QString NameOfKey(const QString& key) {
+    if (!key.startsWith(kEscapedKeyMark)) {
+        return key;
+    }
+    QString name;
+    name.reserve(key.size());
+    for (qsizetype i = 1; i < key.size(); ++i) {
+        const QChar c = key.at(i);
+        if (c == u'%' && i + 2 < key.size()) {
+            const int high = HexDigit(key.at(i + 1));
+            const int low = HexDigit(key.at(i + 2));
+            if (high >= 0 && low >= 0) {
+                name += QChar(static_cast<char16_t>(high * 16 + low));
+                i += 2;
+                continue;
+            }
+        }
+        name += c;
+    }
+    return name;
+}
+
+QString LibrarySection(const QString& folder) {
+    return HasLineBreak(folder) ? PercentEscaped(folder, false) + u'%' : folder;
+}
+
 // The image number of a mark character: its digit, 0 for anything else.
 int MarkImage(const QString& value, int index) {
     if (index >= value.size()) {
@@ -145,8 +226,10 @@ int LocalFileList::LoadFolder(const QString& path) {
     fileCount = 0;
 
     if (serviceMode && !fileLibrary.IsLoaded()) {
+        // Names are compared with letter case: a folder may hold "A.TXT"
+        // and "a.txt", and "/data/dir" and "/data/Dir" are two folders.
         if (!fileLibrary.LoadBesideProgram(QLatin1String(SettingsKeys::FILE_LIBRARY_NAME), true,
-                                           true, true, true)) {
+                                           true, false, true)) {
             if (Owner() != nullptr) {
                 Owner()->ProgramError(ErrorFileCacheNotFound);
             }
@@ -178,6 +261,33 @@ int LocalFileList::LoadFolder(const QString& path) {
         return 0;
     }
 
+    const QString section = LibrarySection(folder);
+    // Marks for a file without an entry of its own: an entry that names it
+    // only without regard to letter case (as the library compared names
+    // before) and that is not the own entry of another file here. The last
+    // such entry counts, as the earlier lookups took the last.
+    QHash<QString, QString> marksByFoldedName;
+    bool foldedNamesRead = false;
+    const auto marksByCaseFolding = [&](const QString& name) {
+        if (!foldedNamesRead) {
+            foldedNamesRead = true;
+            QSet<QString> present;
+            for (const FolderEntry& entry : entries) {
+                present.insert(entry.name);
+            }
+            QStringList keys;
+            fileLibrary.ListKeys(section, keys);
+            for (const QString& key : keys) {
+                const QString keyName = NameOfKey(key);
+                if (!present.contains(keyName)) {
+                    marksByFoldedName.insert(keyName.toCaseFolded(),
+                                             fileLibrary.ReadValue(section, key, QString()));
+                }
+            }
+        }
+        return marksByFoldedName.value(name.toCaseFolded());
+    };
+
     QList<QTreeWidgetItem*> rows;
     for (const FolderEntry& entry : entries) {
         const bool hidden = entry.name.startsWith(u'.');
@@ -198,10 +308,14 @@ int LocalFileList::LoadFolder(const QString& path) {
         }
         QTreeWidgetItem* row = MakeRow(texts);
         if (serviceMode) {
-            QString value = fileLibrary.ReadValue(folder, entry.name, QString()).left(3);
+            const QString key = LibraryKey(entry.name);
+            QString value = fileLibrary.ReadValue(section, key, QString()).left(3);
             if (value.isEmpty()) {
-                value = QStringLiteral("22");
-                fileLibrary.WriteValue(folder, entry.name, value);
+                value = marksByCaseFolding(entry.name).left(3);
+                if (value.isEmpty()) {
+                    value = QStringLiteral("22");
+                }
+                fileLibrary.WriteValue(section, key, value);
             }
             SetCellImage(row, HiddenColumn, MarkImage(value, 0));
             SetCellImage(row, ReadOnlyColumn, MarkImage(value, 1));
@@ -236,25 +350,56 @@ int LocalFileList::Refresh() {
 }
 
 void LocalFileList::RemoveStaleEntries() {
+    const QString section = LibrarySection(folder);
     QStringList keys;
-    fileLibrary.ListKeys(folder, keys);
+    fileLibrary.ListKeys(section, keys);
     if (keys.isEmpty()) {
         return;
     }
-    // The library compares names without regard to letter case, so a file
-    // whose name differs from its key only in case keeps its entry.
-    QSet<QString> present;
     std::vector<FolderEntry> entries;
     int error = 0;
-    if (SearchFolder(folder, entries, error)) {
-        for (const FolderEntry& entry : entries) {
-            present.insert(entry.name.toCaseFolded());
-        }
+    // A folder that cannot be listed (a stick that is not mounted) keeps its
+    // entries: nothing says that its files are gone.
+    if (!SearchFolder(folder, entries, error)) {
+        return;
     }
-    for (const QString& key : keys) {
-        if (!present.contains(key.toCaseFolded())) {
-            fileLibrary.RemoveValue(folder, key);
+    QSet<QString> present;
+    QHash<QString, QStringList> presentByFoldedName;
+    for (const FolderEntry& entry : entries) {
+        present.insert(entry.name);
+        presentByFoldedName[entry.name.toCaseFolded()].append(entry.name);
+    }
+    // An entry is a file's own when its key is the file's key. An entry that
+    // names a file only without regard to letter case, or names it in
+    // another form, was written by an earlier rule: its marks go to the
+    // file's own key when that has none yet. The last entry is taken first,
+    // as lookups take the last.
+    const QString missing = QStringLiteral("<none>");
+    const auto hasOwnEntry = [&](const QString& name) {
+        return fileLibrary.ReadValue(section, LibraryKey(name), missing) != missing;
+    };
+    for (qsizetype i = keys.size() - 1; i >= 0; --i) {
+        const QString& key = keys.at(i);
+        const QString name = NameOfKey(key);
+        if (present.contains(name) && LibraryKey(name) == key) {
+            continue;
         }
+        QString owner;
+        if (present.contains(name)) {
+            owner = name;
+        } else {
+            for (const QString& candidate : presentByFoldedName.value(name.toCaseFolded())) {
+                if (!hasOwnEntry(candidate)) {
+                    owner = candidate;
+                    break;
+                }
+            }
+        }
+        if (!owner.isEmpty() && !hasOwnEntry(owner)) {
+            fileLibrary.WriteValue(section, LibraryKey(owner),
+                                   fileLibrary.ReadValue(section, key, QString()));
+        }
+        fileLibrary.RemoveValue(section, key);
     }
 }
 
@@ -262,7 +407,7 @@ void LocalFileList::ApplyPendingAttributes() {
     for (const PendingAttribute& entry : pendingAttributes) {
         const QString value =
             QStringLiteral("%1%2").arg(entry.hidden ? 1 : 2).arg(entry.readOnly ? 1 : 2);
-        fileLibrary.WriteValue(folder, entry.name, value);
+        fileLibrary.WriteValue(LibrarySection(folder), LibraryKey(entry.name), value);
         // The row of exactly that name, else one whose name differs only in
         // letter case; never a row whose name merely begins with it.
         int match = -1;
@@ -312,7 +457,7 @@ bool LocalFileList::UpdateFileLibrary() {
         if (hidden < 0 || readOnly < 0) {
             return false;
         }
-        fileLibrary.WriteValue(folder, RowText(row, 0),
+        fileLibrary.WriteValue(LibrarySection(folder), LibraryKey(RowText(row, 0)),
                                QStringLiteral("%1%2").arg(hidden).arg(readOnly));
     }
     return true;

@@ -14,7 +14,8 @@
 // and "R": the hidden and read-only attributes each file is to carry on the
 // device, a ticked or an empty box that a click toggles. The marks are kept
 // per folder and file in the file library "filelib.ini" beside the program
-// ("1" set, "2" clear; "21" is not hidden, read-only).
+// ("1" set, "2" clear; "21" is not hidden, read-only). Folders and file names
+// are compared with letter case there, as the file system compares them.
 class LocalFileList : public FileList {
     Q_OBJECT
 public:

@@ -78,6 +78,7 @@ RunOnce::RunOnce(MainWindowMessages& mainWindow, QWidget* parent)
     connect(languageSelector, &LanguageSelector::LanguageChosen, this, &RunOnce::UpdateOkButton);
     connect(portSelector, &QComboBox::activated, this, &RunOnce::OnPortChosen);
     connect(browseButton, &QPushButton::clicked, this, &RunOnce::OnBrowse);
+    connect(folderEdit, &QLineEdit::textChanged, this, &RunOnce::UpdateOkButton);
     connect(okButton, &QPushButton::clicked, this, &RunOnce::OnOk);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -115,10 +116,13 @@ QString RunOnce::SelectedLanguage() const {
 }
 
 // OK needs a chosen port, a chosen language and a folder from the browse
-// button; typing into the folder field alone does not count.
+// button; typing into the folder field alone does not count. A field that
+// has been cleared disables OK again: the folder that OK hands back is the
+// field's text, and without one the program could only end.
 void RunOnce::UpdateOkButton() {
     okButton->setEnabled(portSelector->currentIndex() >= 0 &&
-                         languageSelector->currentIndex() >= 0 && !folderPath.isEmpty());
+                         languageSelector->currentIndex() >= 0 && !folderPath.isEmpty() &&
+                         !folderEdit->text().isEmpty());
 }
 
 void RunOnce::OnPortChosen() {

@@ -12,8 +12,9 @@ class QPushButton;
 
 // The first-run setup "Setup Quarn-Loader": the user picks the language, the
 // local folder and the COM port. OK is enabled once a language, a folder
-// (through the browse button) and a port have been chosen. The main window
-// reads the choices after an OK and stores them.
+// (through the browse button) and a port have been chosen, and while the
+// folder field is not empty. The main window reads the choices after an OK
+// and stores them.
 class RunOnce : public QDialog {
     Q_OBJECT
 

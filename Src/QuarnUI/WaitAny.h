@@ -27,6 +27,8 @@ public:
     bool Create(QWidget* owner, const QString& title);
 
     QProgressBar* Bar() const { return m_bar; }
+    // The timer that steps the bar.
+    const QTimer& Timer() const { return m_timer; }
 
 public slots:
     // One step of the bar (the timer's tick).

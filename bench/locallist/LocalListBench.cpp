@@ -87,8 +87,9 @@ std::vector<LocalListBench::Timing> LocalListBench::Run(bool serviceMode, int re
         list.show();
         if (serviceMode) {
             // A file library of its own in the temporary folder's parent,
-            // so nothing beside the benchmark program is touched.
-            list.fileLibrary.Load(m_dir.path() + QStringLiteral(".filelib.ini"), true, true, true,
+            // so nothing beside the benchmark program is touched; names
+            // compared with letter case, as the list loads its library.
+            list.fileLibrary.Load(m_dir.path() + QStringLiteral(".filelib.ini"), true, true, false,
                                   false);
         }
         listing.push_back(Measure([&] { list.LoadFolder(m_dir.path()); }));

@@ -98,6 +98,29 @@ TEST_F(OptionsRunOnce, TypingAFolderAloneDoesNotEnableOkButATypedFolderCountsAtO
     EXPECT_EQ(dialog.FolderPath(), "/opt/typed");
 }
 
+// OK hands back the field's text, so an emptied field must not be accepted:
+// the program would end without a word.
+TEST_F(OptionsRunOnce, ClearedFolderFieldDisablesOkUntilItHoldsAFolderAgain) {
+    Choose(dialog.Languages(), "ENGLISH");
+    Choose(dialog.Ports(), "AUTO");
+    BrowseTo("/opt/terminal");
+    ASSERT_TRUE(Button("ctl1").isEnabled());
+
+    FolderField().selectAll();
+    QTest::keyClick(&FolderField(), Qt::Key_Delete);
+    ASSERT_EQ(FolderField().text(), "");
+    EXPECT_FALSE(Button("ctl1").isEnabled());
+    Button("ctl1").click();
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_TRUE(dialog.isVisible());
+
+    QTest::keyClicks(&FolderField(), "/opt/other");
+    EXPECT_TRUE(Button("ctl1").isEnabled());
+    Button("ctl1").click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.FolderPath(), "/opt/other");
+}
+
 TEST_F(OptionsRunOnce, CancelledBrowserChangesNothing) {
     Choose(dialog.Languages(), "ENGLISH");
     Choose(dialog.Ports(), "AUTO");

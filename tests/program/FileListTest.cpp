@@ -203,6 +203,70 @@ TEST_P(FileListSortClicks, OrdersRowsAndShowsTheArrow) {
 INSTANTIATE_TEST_SUITE_P(Clicks, FileListSortClicks, ::testing::ValuesIn(kSortRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A list of two rows, listed against the order of every column: the first
+// click on a column has to swap them.
+struct TwoRowsRow {
+    const char* name;
+    int column;
+};
+
+const TwoRowsRow kTwoRowsRows[] = {
+    {"ByName", 0},
+    {"BySize", 1},
+    {"ByDate", 2},
+    {"ByAttributes", 3},
+};
+
+class FileListTwoRows : public FileListSort, public ::testing::WithParamInterface<TwoRowsRow> {};
+
+TEST_P(FileListTwoRows, FirstClickSwapsThem) {
+    // Shown in reverse listing order: "z.bin" first, then "a.bin".
+    ASSERT_EQ(list.ShowListing(ListingOf({Record("a.bin", 100, 2020, 1, 1, 12, 0, 0, 0),
+                                          Record("z.bin", 900, 2024, 6, 1, 12, 0, 0, 3)})),
+              0);
+    ASSERT_EQ(Names(list), (std::vector<std::string>{"z.bin", "a.bin"}));
+    ClickHeading(list, GetParam().column);
+    EXPECT_EQ(Names(list), (std::vector<std::string>{"a.bin", "z.bin"}));
+    ClickHeading(list, GetParam().column);
+    EXPECT_EQ(Names(list), (std::vector<std::string>{"z.bin", "a.bin"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Columns, FileListTwoRows, ::testing::ValuesIn(kTwoRowsRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The date column of device rows shows the device's local calendar time as a
+// real local time of the zone the program runs in: an hour that the zone
+// skips in spring moves on by the hour.
+struct DeviceDateRow {
+    const char* name;
+    const char* zone;
+    int year, month, day, hour, minute;
+    const char* text;
+};
+
+const DeviceDateRow kDeviceDateRows[] = {
+    {"SummerInUtc", "UTC", 2024, 7, 1, 14, 0, "07/01/24  14:00:00"},
+    {"SummerInBerlin", "Europe/Berlin", 2024, 7, 1, 14, 0, "07/01/24  14:00:00"},
+    {"WinterInBerlin", "Europe/Berlin", 2024, 1, 1, 13, 0, "01/01/24  13:00:00"},
+    {"SkippedHourInUtc", "UTC", 2024, 3, 31, 2, 30, "03/31/24  02:30:00"},
+    {"SkippedHourInBerlin", "Europe/Berlin", 2024, 3, 31, 2, 30, "03/31/24  03:30:00"},
+};
+
+class FileListDeviceDates : public FileListSort,
+                            public ::testing::WithParamInterface<DeviceDateRow> {};
+
+TEST_P(FileListDeviceDates, ShowTheLocalTime) {
+    const DeviceDateRow& row = GetParam();
+    const TestFiles::ScopedTimeZone zone(row.zone);
+    ASSERT_EQ(list.ShowListing(ListingOf(
+                  {Record("a.bin", 1, row.year, row.month, row.day, row.hour, row.minute)})),
+              0);
+    EXPECT_EQ(list.RowText(0, 2).toStdString(), row.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, FileListDeviceDates, ::testing::ValuesIn(kDeviceDateRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(FileListSort, SizeSortsByBytesNotByText) {
     // As texts, "12.5 KB" < "2.00 KB" < "900 bytes"; by bytes the reverse.
     ClickHeading(list, 1);

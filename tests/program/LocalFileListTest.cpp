@@ -58,9 +58,14 @@ protected:
             }
         }
         ASSERT_TRUE(owner.textsLoaded);
+        NewList();
+    }
+
+    // A new list, as the main window prepares it (the next run of the
+    // program, when the one before has been destroyed).
+    void NewList() {
         list = std::make_unique<LocalFileList>();
         list->SetOwner(&owner);
-        // As the main window prepares the list.
         ASSERT_TRUE(list->SetColumns(QString::fromLatin1(kHeading)));
         list->ConfigureImages();
     }
@@ -175,6 +180,38 @@ TEST_F(LocalList, ListsTheFilesOfAFolderButNotItsSubFolders) {
     // Outside service mode no file library is made.
     EXPECT_FALSE(QFileInfo::exists(LibraryPath()));
 }
+
+// The date column shows a file's last-write time as a local time of the
+// zone the program runs in. Instants and local times are stated here, not
+// computed: 2024-07-01 12:00:00 UTC is 14:00 summer time in Berlin, and
+// 2024-01-01 12:00:00 UTC is 13:00 winter time.
+struct DateRow {
+    const char* name;
+    const char* zone;
+    std::time_t modified;
+    const char* text;
+};
+
+const DateRow kDateRows[] = {
+    {"SummerInUtc", "UTC", 1719835200, "07/01/24  12:00:00"},
+    {"SummerInBerlin", "Europe/Berlin", 1719835200, "07/01/24  14:00:00"},
+    {"WinterInUtc", "UTC", 1704110400, "01/01/24  12:00:00"},
+    {"WinterInBerlin", "Europe/Berlin", 1704110400, "01/01/24  13:00:00"},
+};
+
+class LocalListDates : public LocalList, public ::testing::WithParamInterface<DateRow> {};
+
+TEST_P(LocalListDates, ShowTheLastWriteTimeInTheLocalZone) {
+    const DateRow& row = GetParam();
+    ASSERT_TRUE(TestFiles::Write(folder + QStringLiteral("/a.bin"), 1));
+    ASSERT_TRUE(TestFiles::SetModified(folder + QStringLiteral("/a.bin"), row.modified));
+    const TestFiles::ScopedTimeZone zone(row.zone);
+    ASSERT_EQ(list->LoadFolder(folder), 1);
+    EXPECT_EQ(list->RowText(0, 2).toStdString(), row.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, LocalListDates, ::testing::ValuesIn(kDateRows),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct HiddenRow {
     const char* name;
@@ -398,6 +435,198 @@ TEST_F(LocalList, EntriesOfVanishedFilesAreRemoved) {
     list.reset();
     EXPECT_EQ(TestFiles::ReadText(LibraryPath()),
               QStringLiteral("[/elsewhere/]\nGONE.TXT=11\n[%1]\nA.TXT=21\n").arg(section));
+}
+
+// Names are compared with letter case: one folder may hold "A.TXT" and
+// "a.txt", and two folders may differ only in case.
+TEST_F(LocalList, NamesDifferingInCaseKeepTheirOwnMarks) {
+    MakeFile(QStringLiteral("A.TXT"));
+    MakeFile(QStringLiteral("a.txt"));
+    const QString before = QStringLiteral("[%1]\nA.TXT=11\na.txt=21\n").arg(section);
+    ASSERT_TRUE(TestFiles::WriteText(LibraryPath(), before));
+    EnterServiceMode();
+    list->LoadFolder(folder);
+    EXPECT_EQ(Marks(QStringLiteral("A.TXT")), std::make_pair(1, 1));
+    EXPECT_EQ(Marks(QStringLiteral("a.txt")), std::make_pair(2, 1));
+    list.reset();
+    EXPECT_EQ(TestFiles::ReadText(LibraryPath()), before);
+}
+
+TEST_F(LocalList, FoldersDifferingInCaseKeepTheirOwnSections) {
+    const QString lower = folder + QStringLiteral("/dir");
+    const QString upper = folder + QStringLiteral("/Dir");
+    ASSERT_TRUE(QDir().mkpath(lower));
+    ASSERT_TRUE(QDir().mkpath(upper));
+    ASSERT_TRUE(TestFiles::Write(lower + QStringLiteral("/LOW.TXT"), 1));
+    ASSERT_TRUE(TestFiles::Write(upper + QStringLiteral("/UP.TXT"), 1));
+    const QString before =
+        QStringLiteral("[%1/]\nLOW.TXT=11\n[%2/]\nUP.TXT=21\n").arg(lower, upper);
+    ASSERT_TRUE(TestFiles::WriteText(LibraryPath(), before));
+    EnterServiceMode();
+    // Entering service mode in "Dir" must not take "dir"'s entries for its
+    // own stale ones.
+    list->LoadFolder(upper);
+    EXPECT_EQ(Marks(QStringLiteral("UP.TXT")), std::make_pair(2, 1));
+    list->LoadFolder(lower);
+    EXPECT_EQ(Marks(QStringLiteral("LOW.TXT")), std::make_pair(1, 1));
+    list.reset();
+    EXPECT_EQ(TestFiles::ReadText(LibraryPath()), before);
+}
+
+// A library written when names were compared without letter case: an entry
+// that names a file only without regard to case still gives that file its
+// marks, unless it is another file's own entry. The cleanup at the start of
+// service mode moves such an entry to the file's own name.
+struct OldEntryRow {
+    const char* name;
+    std::vector<const char*> files;
+    const char* entries;                    // the folder's lines in the library
+    std::vector<std::pair<int, int>> marks; // per file, in the order of `files`
+    const char* written;                    // the folder's lines at the end
+};
+
+const OldEntryRow kOldEntryRows[] = {
+    {"OtherCaseOnly", {"A.TXT"}, "a.txt=11\n", {{1, 1}}, "A.TXT=11\n"},
+    {"LastOfSeveralCounts", {"A.TXT"}, "a.txt=11\nA.txt=21\n", {{2, 1}}, "A.TXT=21\n"},
+    {"OwnEntryWins", {"A.TXT"}, "A.TXT=21\na.txt=11\n", {{2, 1}}, "A.TXT=21\n"},
+    {"AnotherFilesOwnEntryIsNotTaken",
+     {"A.TXT", "a.txt"},
+     "A.TXT=11\n",
+     {{1, 1}, {2, 2}},
+     "A.TXT=11\na.txt=22\n"},
+    {"NoFileOfThatNameInAnyCase", {"A.TXT"}, "B.TXT=11\n", {{2, 2}}, "A.TXT=22\n"},
+};
+
+class LocalListOldEntries : public LocalList, public ::testing::WithParamInterface<OldEntryRow> {};
+
+TEST_P(LocalListOldEntries, ApplyToTheFileOfThatNameInAnotherCase) {
+    const OldEntryRow& row = GetParam();
+    for (const char* file : row.files) {
+        MakeFile(QString::fromLatin1(file));
+    }
+    ASSERT_TRUE(TestFiles::WriteText(
+        LibraryPath(), QStringLiteral("[%1]\n%2").arg(section, QString::fromLatin1(row.entries))));
+    EnterServiceMode();
+    list->LoadFolder(folder);
+    for (std::size_t i = 0; i < row.files.size(); ++i) {
+        EXPECT_EQ(Marks(QString::fromLatin1(row.files[i])), row.marks[i]) << row.files[i];
+    }
+    list.reset();
+    EXPECT_EQ(TestFiles::ReadText(LibraryPath()),
+              QStringLiteral("[%1]\n%2").arg(section, QString::fromLatin1(row.written)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Libraries, LocalListOldEntries, ::testing::ValuesIn(kOldEntryRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A folder listed later in the run gets no cleanup; an old entry of another
+// letter case applies to its file all the same.
+TEST_F(LocalList, OldEntryOfAFolderListedLaterApplies) {
+    const QString second = folder + QStringLiteral("/second");
+    ASSERT_TRUE(QDir().mkpath(second));
+    ASSERT_TRUE(TestFiles::Write(second + QStringLiteral("/A.TXT"), 1));
+    MakeFile(QStringLiteral("first.txt"));
+    ASSERT_TRUE(
+        TestFiles::WriteText(LibraryPath(), QStringLiteral("[%1/]\na.txt=12\n").arg(second)));
+    EnterServiceMode();
+    list->LoadFolder(folder);
+    list->LoadFolder(second);
+    EXPECT_EQ(Marks(QStringLiteral("A.TXT")), std::make_pair(1, 2));
+}
+
+// Entering service mode while the folder is not there (a stick that is not
+// mounted) leaves the folder's marks alone; nothing changed, so nothing is
+// written and no backup is made.
+TEST_F(LocalList, MissingFolderKeepsItsMarks) {
+    const QString gone = folder + QStringLiteral("/stick");
+    const QString before = QStringLiteral("[%1/]\nA.TXT=11\nB.TXT=21\n").arg(gone);
+    ASSERT_TRUE(TestFiles::WriteText(LibraryPath(), before));
+    EnterServiceMode();
+    EXPECT_EQ(list->LoadFolder(gone), 0);
+    EXPECT_EQ(owner.ProgramErrors(), std::vector<int>{3});
+    EXPECT_EQ(list->fileLibrary.ReadValue(gone + u'/', QStringLiteral("A.TXT"), QString()),
+              QStringLiteral("11"));
+    list.reset();
+    EXPECT_EQ(TestFiles::ReadText(LibraryPath()), before);
+    EXPECT_EQ(QDir(programFolder).entryList({QStringLiteral("filelib*")}, QDir::Files),
+              QStringList{QStringLiteral("filelib.ini")});
+}
+
+// The numbered backup holds the library as it was when the run began, not
+// the file the list has just written at its end.
+TEST_F(LocalList, BackupHoldsTheLibraryAsItWasBeforeTheRun) {
+    MakeFile(QStringLiteral("A.TXT"));
+    const QString before = QStringLiteral("[%1]\nA.TXT=21\nGONE.TXT=11\n").arg(section);
+    ASSERT_TRUE(TestFiles::WriteText(LibraryPath(), before));
+    EnterServiceMode();
+    list->LoadFolder(folder);
+    list.reset();
+    EXPECT_EQ(TestFiles::ReadText(LibraryPath()), QStringLiteral("[%1]\nA.TXT=21\n").arg(section));
+    EXPECT_EQ(TestFiles::ReadText(LibraryPath() + QStringLiteral(".001")), before);
+}
+
+// Names that hold "=", a line feed or a carriage return are stored escaped,
+// so that they read back exactly and never break a line of the library.
+struct OddNameRow {
+    const char* name;
+    const char* file;
+    const char* key;
+};
+
+const OddNameRow kOddNameRows[] = {
+    {"EqualsSign", "a=b.txt", "/a%3Db.txt"},
+    {"LineFeed", "two\nlines", "/two%0Alines"},
+    {"LineFeedBeforeAHeader", "x\n[y]", "/x%0A[y]"},
+    {"CarriageReturn", "cr\rname", "/cr%0Dname"},
+    {"PercentBesideAnEscape", "50%=half", "/50%25%3Dhalf"},
+    {"PercentAloneIsPlain", "100%.txt", "100%.txt"},
+    {"EscapeLookalikeIsPlain", "%3D", "%3D"},
+};
+
+class LocalListOddNames : public LocalList, public ::testing::WithParamInterface<OddNameRow> {};
+
+TEST_P(LocalListOddNames, KeepTheirMarksAcrossRuns) {
+    const OddNameRow& row = GetParam();
+    const QString name = QString::fromLatin1(row.file);
+    MakeFile(name);
+    // Listed after every odd name.
+    MakeFile(QStringLiteral("zz.plain"));
+    list->pendingAttributes.append({name, 1, 0});
+    EnterServiceMode();
+    list->LoadFolder(folder);
+    ASSERT_EQ(Marks(name), std::make_pair(1, 2));
+    list.reset();
+    EXPECT_EQ(
+        TestFiles::ReadText(LibraryPath()),
+        QStringLiteral("[%1]\n%2=12\nzz.plain=22\n").arg(section, QString::fromLatin1(row.key)));
+
+    // The next run reads the marks back.
+    NewList();
+    EnterServiceMode();
+    list->LoadFolder(folder);
+    EXPECT_EQ(Names().size(), 2u);
+    EXPECT_EQ(Marks(name), std::make_pair(1, 2));
+    EXPECT_EQ(Marks(QStringLiteral("zz.plain")), std::make_pair(2, 2));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, LocalListOddNames, ::testing::ValuesIn(kOddNameRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LocalList, FolderWithALineBreakGetsAnEscapedSection) {
+    const QString odd = folder + QStringLiteral("/a\nb%");
+    ASSERT_TRUE(QDir().mkpath(odd));
+    ASSERT_TRUE(TestFiles::Write(odd + QStringLiteral("/F.TXT"), 1));
+    list->pendingAttributes.append({QStringLiteral("F.TXT"), 0, 1});
+    EnterServiceMode();
+    list->LoadFolder(odd);
+    list.reset();
+    EXPECT_EQ(TestFiles::ReadText(LibraryPath()),
+              u'[' + folder + QStringLiteral("/a%0Ab%25/%]\nF.TXT=21\n"));
+
+    NewList();
+    EnterServiceMode();
+    list->LoadFolder(odd);
+    EXPECT_EQ(Marks(QStringLiteral("F.TXT")), std::make_pair(2, 1));
 }
 
 struct PendingRow {

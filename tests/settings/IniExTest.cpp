@@ -283,7 +283,10 @@ const std::vector<IniCase>& IniCases() {
          {"v"},
          {{"settings.ini", "[S]\nk=v\nm=w\n"}}},
 
-        {"Windows1252FileIsReadAndWrittenBackAsUtf8",
+        // Character sets: each line is UTF-8 when it is valid UTF-8 and
+        // Windows-1252 otherwise; a line is written back in the bytes it was
+        // read in unless it changed, and a changed or new line is UTF-8.
+        {"Windows1252LineIsReadAndKeptAsItWas",
          {{"settings.ini", "[APPLICATION]\nLOCAL_PATH=/srv/M\xfcll\n"}},
          true,
          [](IniEx& s, const QString&) {
@@ -293,7 +296,81 @@ const std::vector<IniCase>& IniCases() {
              return o;
          },
          {"/srv/M\xc3\xbcll"},
-         {{"settings.ini", "[APPLICATION]\nLOCAL_PATH=/srv/M\xc3\xbcll\nSTATUS=1\n"}}},
+         {{"settings.ini", "[APPLICATION]\nLOCAL_PATH=/srv/M\xfcll\nSTATUS=1\n"}}},
+
+        {"OneStrayByteLeavesTheUtf8LinesAlone",
+         {{"settings.ini", "[S]\nutf=M\xc3\xbcll\nstray=M\xfcll\n"}},
+         true,
+         [](IniEx& s, const QString&) {
+             Observations o{Read(s, "S", "utf"), Read(s, "S", "stray")};
+             s.WriteValue("S", "added", "\xc3\xa9");
+             s.Save(false);
+             return o;
+         },
+         {"M\xc3\xbcll", "M\xc3\xbcll"},
+         {{"settings.ini", "[S]\nutf=M\xc3\xbcll\nstray=M\xfcll\nadded=\xc3\xa9\n"}}},
+
+        {"ChangedLineIsWrittenAsUtf8AndTheOthersKeepTheirBytes",
+         {{"settings.ini", "[M\xfcll]\nold=\xe9t\xe9\nkept=\xe9t\xe9\n"}},
+         true,
+         [](IniEx& s, const QString&) {
+             Observations o{Read(s, "M\xc3\xbcll", "kept")};
+             s.WriteValue("M\xc3\xbcll", "old",
+                          "Stra\xc3\x9f"
+                          "e");
+             s.Save(false);
+             return o;
+         },
+         {"\xc3\xa9t\xc3\xa9"},
+         {{"settings.ini", "[M\xfcll]\nold=Stra\xc3\x9f"
+                           "e\nkept=\xe9t\xe9\n"}}},
+
+        {"ValueChangedOnlyInLetterCaseIsWrittenAsUtf8",
+         {{"settings.ini", "[S]\nk=\xe9\n"}},
+         true,
+         [](IniEx& s, const QString&) {
+             s.WriteValue("S", "k", "\xc3\x89");
+             s.WriteValue("S", "z", "1");
+             s.Save(false);
+             return Observations{Read(s, "S", "k")};
+         },
+         {"\xc3\x89"},
+         {{"settings.ini", "[S]\nk=\xc3\x89\nz=1\n"}}},
+
+        {"SequenceCutOffAtTheLineEndIsWindows1252",
+         {{"settings.ini", "[S]\na=x\xc3\nb=\xc3\xa9\n"}},
+         true,
+         [](IniEx& s, const QString&) {
+             Observations o{Read(s, "S", "a"), Read(s, "S", "b")};
+             s.WriteValue("S", "c", "1");
+             s.Save(false);
+             return o;
+         },
+         {"x\xc3\x83", "\xc3\xa9"},
+         {{"settings.ini", "[S]\na=x\xc3\nb=\xc3\xa9\nc=1\n"}}},
+
+        {"Windows1252LineWithoutEqualsGetsOne",
+         {{"settings.ini", "[S]\nk\xfc \r\n"}},
+         true,
+         [](IniEx& s, const QString&) {
+             s.WriteValue("S", "z", "1");
+             s.Save(false);
+             return Observations{Read(s, "S", "k\xc3\xbc")};
+         },
+         {""},
+         {{"settings.ini", "[S]\nk\xfc=\nz=1\n"}}},
+
+        {"ByteOrderMarkIsKept",
+         {{"settings.ini", "\xef\xbb\xbf[S]\nk=v\n"}},
+         true,
+         [](IniEx& s, const QString&) {
+             Observations o{Read(s, "S", "k")};
+             s.WriteValue("S", "k", "w");
+             s.Save(false);
+             return o;
+         },
+         {"v"},
+         {{"settings.ini", "\xef\xbb\xbf[S]\nk=w\n"}}},
 
         {"KeysBeforeTheFirstHeaderStayInFront",
          {{"settings.ini", "a=1\nb\n[S]\nk=v\n"}},
@@ -353,10 +430,25 @@ const std::vector<IniCase>& IniCases() {
              return o;
          },
          {"<dir>/settings.ini.013", "<dir>/settings.ini.013", "<dir>/settings.ini.013"},
+         // The backup holds the file as it was before the object's first
+         // save, not what an earlier save of the same object wrote.
          {{"settings.ini", "[S]\nk=3\n"},
           {"settings.ini.007", "seven"},
           {"settings.ini.012", "twelve"},
-          {"settings.ini.013", "[S]\nk=2\n"}}},
+          {"settings.ini.013", "[S]\nk=1\n"}}},
+
+        {"BackupAfterAPlainSaveHoldsTheFileBeforeIt",
+         {{"settings.ini", "[S]\nk=1\n"}},
+         true,
+         [](IniEx& s, const QString& dir) {
+             s.WriteValue("S", "k", "2");
+             Observations o{P(s.Save(false), dir)};
+             s.WriteValue("S", "k", "3");
+             o.push_back(P(s.Save(true), dir));
+             return o;
+         },
+         {"", "<dir>/settings.ini.001"},
+         {{"settings.ini", "[S]\nk=3\n"}, {"settings.ini.001", "[S]\nk=1\n"}}},
 
         {"BackupAfter999Is1000AndLaterRunsReuseIt",
          {{"settings.ini", "[S]\nk=1\n"}, {"settings.ini.999", "old"}},

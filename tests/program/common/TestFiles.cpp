@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -52,6 +53,25 @@ bool SetModified(const QString& path, std::time_t time) {
 
 bool SetReadOnly(const QString& path) {
     return chmod(QFile::encodeName(path).constData(), 0444) == 0;
+}
+
+ScopedTimeZone::ScopedTimeZone(const char* zone) {
+    const char* current = std::getenv("TZ");
+    hadZone = current != nullptr;
+    if (hadZone) {
+        savedZone = current;
+    }
+    setenv("TZ", zone, 1);
+    tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+    if (hadZone) {
+        setenv("TZ", savedZone.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
 }
 
 } // namespace TestFiles

@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <ostream>
+#include <string>
 
 namespace TestFiles {
 
@@ -18,6 +19,20 @@ QString ReadText(const QString& path);
 bool SetModified(const QString& path, std::time_t time);
 // Clears the owner write bit of `path` (a read-only file).
 bool SetReadOnly(const QString& path);
+
+// Sets the process's time zone (TZ) for as long as it lives and puts the
+// earlier setting back afterwards.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone);
+    ~ScopedTimeZone();
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    bool hadZone = false;
+    std::string savedZone;
+};
 
 } // namespace TestFiles
 
