@@ -15,4 +15,4 @@ quarn_ensure_packages() {
 }
 
 QUARN_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev)
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev tzdata)
