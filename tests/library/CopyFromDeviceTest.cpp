@@ -231,6 +231,8 @@ TEST_F(LibraryCopyFromDevice, FailedCopiesLeaveAnEarlierFileAsItWas) {
     };
     DeviceFile tooMuch; // 250 announced, 300 delivered
     tooMuch.content = Pattern(300);
+    DeviceFile beyondAtOnce; // 50 announced, the first packet alone brings 100
+    beyondAtOnce.announced = 50;
     DeviceFile tooLittle; // 250 announced, 200 delivered
     tooLittle.content = Pattern(200);
     DeviceFile overlong; // a packet that announces more bytes than its frame holds
@@ -254,6 +256,14 @@ TEST_F(LibraryCopyFromDevice, FailedCopiesLeaveAnEarlierFileAsItWas) {
          {kHandle, kSize, kRead}},
         {"packet out of sequence", outOfSequence, {}, 0, TRELM_ERROR_UNEXPECTED_DATA, firstPacket},
         {"more bytes than announced", tooMuch, {}, 0, TRELM_ERROR_UNEXPECTED_DATA, wholeRead},
+        // Stops at the packet that goes beyond the count, before any byte of
+        // it is kept.
+        {"first packet beyond the announced count",
+         beyondAtOnce,
+         {},
+         0,
+         TRELM_ERROR_UNEXPECTED_DATA,
+         firstPacket},
         {"fewer bytes than announced", tooLittle, {}, 0, TRELM_ERROR_UNEXPECTED_DATA, wholeRead},
         {"packet shorter than its count",
          overlong,
@@ -293,6 +303,7 @@ TEST_F(LibraryCopyFromDevice, FailedCopiesLeaveAnEarlierFileAsItWas) {
         EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"log.txt"});
         struct stat info {};
         ASSERT_EQ(stat(old.c_str(), &info), 0);
+        EXPECT_EQ(info.st_size, 17); // no received byte reached the file
         EXPECT_EQ(info.st_mode & 07777, 0640u);
         EXPECT_EQ(info.st_mtime, earlier);
     }
