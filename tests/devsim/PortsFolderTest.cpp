@@ -158,8 +158,10 @@ TEST(DevsimPortsFolder, ProgramRefusesAnUnsafeFolderWithStatusThree) {
     Scratch scratch;
     const fs::path dir = scratch.path() / "ports";
     MakeWithMode(dir, 0777);
-    const std::string command =
-        std::string("'") + DEVSIM_PROGRAM + "' --ports-dir '" + dir.string() + "' 2>&1 </dev/null";
+    // An emulator that accepted the folder would serve until stopped; the
+    // time limit turns that into a failure (status 124) instead of a hang.
+    const std::string command = std::string("timeout 20 '") + DEVSIM_PROGRAM + "' --ports-dir '" +
+                                dir.string() + "' 2>&1 </dev/null";
     FILE* pipe = ::popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string output;
