@@ -1,6 +1,7 @@
 // Copy of a device file to a local file over the scripted line: packets and
 // progress, the device's time stamps, protected destinations, and failures
 // that must leave an earlier local file exactly as it was.
+#include "LocalFiles.h"
 #include "ScriptedLibraryTest.h"
 #include "TempDir.h"
 
@@ -35,22 +36,6 @@ std::string Pattern(std::size_t size) {
         text[i] = static_cast<char>('a' + (i * 5) % 26);
     }
     return text;
-}
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> FolderEntries(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Data packet reply payload: two unused bytes, packet number, count, data.

@@ -3,6 +3,7 @@
 // cleaned up, and links, owners and hard links of the destination are
 // respected.
 #include "EmulatorLibraryTest.h"
+#include "LocalFiles.h"
 #include "StagedFile.h"
 
 #include <cerrno>
@@ -17,24 +18,10 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using library_test::FolderEntries;
+using library_test::ReadAll;
 
 namespace {
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> FolderEntries(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 const std::string kNew = "the file as the device has it\n";
 const std::string kOld = "the earlier file\n";

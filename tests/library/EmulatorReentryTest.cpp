@@ -2,6 +2,7 @@
 // refused at once with TRELM_ERROR_BAD_PARAMETERS, sends nothing, and the
 // running copy finishes exactly as it would have without it.
 #include "EmulatorLibraryTest.h"
+#include "LocalFiles.h"
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using library_test::ReadAll;
 
 namespace {
 
@@ -19,13 +21,6 @@ std::string Pattern(std::size_t size) {
         text[i] = static_cast<char>('a' + (i * 7) % 26);
     }
     return text;
-}
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 struct Nested {
