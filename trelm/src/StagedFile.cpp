@@ -141,6 +141,7 @@ bool StagedFile::Create() {
         m_destination = resolved;
         std::free(resolved);
     }
+    RemoveStaleTemporaries(FolderOf(m_destination));
     struct stat existing {};
     const bool replaces = ::stat(m_destination.c_str(), &existing) == 0;
     if (replaces && S_ISREG(existing.st_mode) && existing.st_nlink > 1) {
@@ -153,7 +154,6 @@ bool StagedFile::Create() {
 
 bool StagedFile::CreateTemporary(const struct stat* existing) {
     const std::string folder = FolderOf(m_destination);
-    RemoveStaleTemporaries(folder);
     const std::string stem =
         folder + kTemporaryPrefix + HostTag() + "-" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
