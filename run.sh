@@ -13,7 +13,10 @@ cmake --build build --target quarnui trelm-devsim
 
 demo="$root/demo"
 com=7
-mkdir -p "$demo/ports" "$demo/local" "$demo/device"
+# The ports folder must be private: whoever may write to it decides where
+# the COM port leads, and the emulator refuses it otherwise.
+mkdir -p "$demo/local" "$demo/device"
+install -d -m 0700 "$demo/ports"
 
 # The start-up folder: settings, texts and pictures, prepared once.
 if [ ! -f "$demo/quarnloader.ini" ]; then

@@ -59,7 +59,8 @@ soname=$(objdump -p "$prefix/$libdir/libtrelm.so" | awk '/SONAME/ {print $2}')
 [ "$soname" = libtrelm.so.1 ] || fail "SONAME is '$soname'"
 
 step "the emulator, from the installed tree"
-mkdir -p "$tmp/ports" "$tmp/seed"
+mkdir -p "$tmp/seed"
+mkdir -m 0700 "$tmp/ports" # the emulator accepts only a private ports folder
 printf 'installed and running\n' > "$tmp/seed/hello.txt"
 "$prefix/bin/trelm-devsim" --ports-dir "$tmp/ports" --com 2 --seed "$tmp/seed/hello.txt" \
     > "$tmp/devsim.log" 2>&1 &

@@ -12,8 +12,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 // The retry pauses of the failed exchanges are all that is left: a few
-// hundred milliseconds. Any port time-out would take 20 s.
-constexpr auto kPrompt = std::chrono::seconds(3);
+// hundred milliseconds. Waiting for even one port time-out takes at least
+// 20 s, so half of that tells the two apart with room for a loaded machine.
+constexpr auto kShortestPortTimeout = std::chrono::seconds(20);
+constexpr auto kPrompt = kShortestPortTimeout / 2;
 
 class LineHangUp : public FaultFixture {
 protected:

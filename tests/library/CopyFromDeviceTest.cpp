@@ -1,6 +1,7 @@
 // Copy of a device file to a local file over the scripted line: packets and
 // progress, the device's time stamps, protected destinations, and failures
 // that must leave an earlier local file exactly as it was.
+#include "LocalFiles.h"
 #include "ScriptedLibraryTest.h"
 #include "TempDir.h"
 
@@ -35,22 +36,6 @@ std::string Pattern(std::size_t size) {
         text[i] = static_cast<char>('a' + (i * 5) % 26);
     }
     return text;
-}
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> FolderEntries(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Data packet reply payload: two unused bytes, packet number, count, data.
@@ -231,6 +216,8 @@ TEST_F(LibraryCopyFromDevice, FailedCopiesLeaveAnEarlierFileAsItWas) {
     };
     DeviceFile tooMuch; // 250 announced, 300 delivered
     tooMuch.content = Pattern(300);
+    DeviceFile beyondAtOnce; // 50 announced, the first packet alone brings 100
+    beyondAtOnce.announced = 50;
     DeviceFile tooLittle; // 250 announced, 200 delivered
     tooLittle.content = Pattern(200);
     DeviceFile overlong; // a packet that announces more bytes than its frame holds
@@ -254,6 +241,14 @@ TEST_F(LibraryCopyFromDevice, FailedCopiesLeaveAnEarlierFileAsItWas) {
          {kHandle, kSize, kRead}},
         {"packet out of sequence", outOfSequence, {}, 0, TRELM_ERROR_UNEXPECTED_DATA, firstPacket},
         {"more bytes than announced", tooMuch, {}, 0, TRELM_ERROR_UNEXPECTED_DATA, wholeRead},
+        // Stops at the packet that goes beyond the count, before any byte of
+        // it is kept.
+        {"first packet beyond the announced count",
+         beyondAtOnce,
+         {},
+         0,
+         TRELM_ERROR_UNEXPECTED_DATA,
+         firstPacket},
         {"fewer bytes than announced", tooLittle, {}, 0, TRELM_ERROR_UNEXPECTED_DATA, wholeRead},
         {"packet shorter than its count",
          overlong,
@@ -293,6 +288,7 @@ TEST_F(LibraryCopyFromDevice, FailedCopiesLeaveAnEarlierFileAsItWas) {
         EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"log.txt"});
         struct stat info {};
         ASSERT_EQ(stat(old.c_str(), &info), 0);
+        EXPECT_EQ(info.st_size, 17); // no received byte reached the file
         EXPECT_EQ(info.st_mode & 07777, 0640u);
         EXPECT_EQ(info.st_mtime, earlier);
     }

@@ -1,13 +1,18 @@
 // Conversions of device time stamps: the clamped calendar time of the
 // records, and the local-time round trip used by the two copies.
 #include "DeviceTime.h"
+#include "ScopedZone.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <ctime>
+#include <optional>
+#include <ostream>
+#include <string>
 
 using trelm::DeviceTime;
+using trelm::test::ScopedZone;
 
 namespace {
 
@@ -100,6 +105,10 @@ TEST(LibraryDeviceTime, StampsThatNameNoMomentGiveNoPosixTime) {
         {"29 February 2021", [](DeviceTime::Stamp& s) { s.year = 2021, s.month = 2, s.day = 29; }},
         {"hour 24", [](DeviceTime::Stamp& s) { s.hour = 24; }},
         {"minute 60", [](DeviceTime::Stamp& s) { s.minute = 60; }},
+        {"second 60", [](DeviceTime::Stamp& s) { s.second = 60; }},
+        // Century years are leap years only when divisible by 400.
+        {"29 February 1900", [](DeviceTime::Stamp& s) { s.year = 1900, s.month = 2, s.day = 29; }},
+        {"29 February 2100", [](DeviceTime::Stamp& s) { s.year = 2100, s.month = 2, s.day = 29; }},
         {"all zero", [](DeviceTime::Stamp& s) { s = DeviceTime::Stamp{}; }},
     };
     for (const Row& row : rows) {
@@ -108,10 +117,57 @@ TEST(LibraryDeviceTime, StampsThatNameNoMomentGiveNoPosixTime) {
         row.change(stamp);
         EXPECT_FALSE(DeviceTime::ToPosixTime(stamp).has_value());
     }
-    DeviceTime::Stamp leap = Valid();
-    leap.month = 2;
-    leap.day = 29; // 2020 is a leap year
-    EXPECT_TRUE(DeviceTime::ToPosixTime(leap).has_value());
+    for (const uint16_t year : {2000, 2020}) {
+        SCOPED_TRACE(year);
+        DeviceTime::Stamp leap = Valid();
+        leap.year = year;
+        leap.month = 2;
+        leap.day = 29;
+        EXPECT_TRUE(DeviceTime::ToPosixTime(leap).has_value());
+    }
 }
+
+// Device time stamps are local wall-clock times. The expected instants are
+// fixed numbers for a fixed zone, so a conversion that treats device time
+// as UTC (or gets a daylight-saving rule wrong) cannot agree with them.
+struct ZoneCase {
+    const char* label;
+    const char* zone;
+    std::array<int, 7> fields; // year month day weekday hour minute second
+    std::time_t instant;
+};
+
+void PrintTo(const ZoneCase& row, std::ostream* os) {
+    *os << row.label;
+}
+
+class LibraryDeviceTimeZones : public testing::TestWithParam<ZoneCase> {};
+
+TEST_P(LibraryDeviceTimeZones, StampIsTheLocalTimeOfTheInstant) {
+    const ScopedZone zone(GetParam().zone);
+    const std::array<int, 7>& f = GetParam().fields;
+    DeviceTime::Stamp stamp;
+    stamp.year = static_cast<uint16_t>(f[0]);
+    stamp.month = static_cast<uint8_t>(f[1]);
+    stamp.day = static_cast<uint8_t>(f[2]);
+    stamp.hour = static_cast<uint8_t>(f[4]);
+    stamp.minute = static_cast<uint8_t>(f[5]);
+    stamp.second = static_cast<uint8_t>(f[6]);
+    EXPECT_EQ(DeviceTime::ToPosixTime(stamp), std::optional<std::time_t>(GetParam().instant));
+    EXPECT_EQ(Fields(DeviceTime::LocalCalendar(GetParam().instant)), f);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Library, LibraryDeviceTimeZones,
+    testing::Values(
+        ZoneCase{"UtcWinter", "UTC", {2000, 2, 29, 2, 12, 34, 56}, 951827696},
+        ZoneCase{"UtcSummer", "UTC", {2020, 6, 15, 1, 12, 34, 56}, 1592224496},
+        ZoneCase{"UtcLastDayOfFebruary2100", "UTC", {2100, 2, 28, 0, 23, 59, 59}, 4107542399},
+        ZoneCase{"Utc1900", "UTC", {1900, 3, 1, 4, 0, 0, 0}, -2203891200},
+        // Central European Time, one hour ahead of UTC.
+        ZoneCase{"BerlinWinter", "Europe/Berlin", {2000, 2, 29, 2, 12, 34, 56}, 951824096},
+        // Central European Summer Time, two hours ahead of UTC.
+        ZoneCase{"BerlinSummer", "Europe/Berlin", {2020, 6, 15, 1, 12, 34, 56}, 1592217296}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 } // namespace

@@ -1,6 +1,7 @@
 // Copy from the device end to end: packets, the device's time stamps on the
 // local file, and failures that must not leave or damage local files.
 #include "EmulatorLibraryTest.h"
+#include "LocalFiles.h"
 #include "ProgressLog.h"
 
 #include <algorithm>
@@ -14,6 +15,8 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using library_test::FolderEntries;
+using library_test::ReadAll;
 
 namespace {
 
@@ -23,22 +26,6 @@ std::string Pattern(std::size_t size) {
         text[i] = static_cast<char>('A' + (i * 11) % 26);
     }
     return text;
-}
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> FolderEntries(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 devsim::Timestamp Stamp(uint16_t year, uint8_t month, uint8_t day, uint8_t hour, uint8_t minute,

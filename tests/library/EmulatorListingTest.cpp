@@ -51,6 +51,27 @@ TEST_F(LibraryEmulatorListing, NoFiles) {
     EXPECT_EQ(TRELM_FindNextFile(&info), TRELM_ERROR_NO_MORE_FILES);
 }
 
+// A listing replaces the whole cache, also when it is empty: the records of
+// an earlier, fuller listing must not come back from find-next.
+TEST_F(LibraryEmulatorListing, EmptyListingAfterAFullOneLeavesNothingToHandOut) {
+    PutFile("zulu.txt", "1");
+    PutFile("alpha.bin", "22");
+    PutFile("mike.dat", "333");
+    ASSERT_EQ(TRELM_FindFirstFile(0, &count, &info), TRELM_OK);
+    ASSERT_EQ(count, 3u);
+    EXPECT_STREQ(info.FileName, "zulu.txt");
+
+    emulator.clearFiles();
+    info.StructSize = TRELM_FILE_INFO_SIZE;
+    ASSERT_EQ(TRELM_FindFirstFile(0, &count, &info), TRELM_OK);
+    EXPECT_EQ(count, 0u);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        info.StructSize = TRELM_FILE_INFO_SIZE;
+        EXPECT_EQ(TRELM_FindNextFile(&info), TRELM_ERROR_NO_MORE_FILES);
+    }
+}
+
 TEST_F(LibraryEmulatorListing, ThreeFilesInDeviceOrder) {
     PutFile("zulu.txt", "1");
     PutFile("alpha.bin", std::string(300, 'x'));

@@ -118,4 +118,22 @@ TEST_F(SerialDiscoveryFixedTable, UnreadableTypeCountsAsNoHardware) {
     EXPECT_EQ(Drain(discovery), (std::vector<unsigned>{33, 67}));
 }
 
+// A TRELM_PORTS value that is no usable folder offers nothing, not even the
+// hardware ports of the fixed table.
+TEST_F(SerialDiscoveryFixedTable, UnusablePortVariableYieldsNothing) {
+    const auto file = devTree.WriteFile("not-a-folder");
+    for (const std::string& value : {file.string(), (devTree.Path() / "gone").string()}) {
+        SCOPED_TRACE("TRELM_PORTS='" + value + "'");
+        const ScopedEnv portDir("TRELM_PORTS", value);
+        ComPortDiscovery discovery(sysTree.Path().string(), devTree.Path().string());
+        EXPECT_EQ(Drain(discovery), std::vector<unsigned>{});
+    }
+}
+
+TEST_F(SerialDiscoveryFixedTable, EmptyPortVariableUsesTheFixedTable) {
+    const ScopedEnv portDir("TRELM_PORTS", "");
+    ComPortDiscovery discovery(sysTree.Path().string(), devTree.Path().string());
+    EXPECT_EQ(Drain(discovery), (std::vector<unsigned>{2, 33, 67}));
+}
+
 } // namespace

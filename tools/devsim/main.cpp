@@ -3,6 +3,7 @@
 #include "devsim/CommandTable.h"
 #include "devsim/Device.h"
 #include "devsim/Fault.h"
+#include "devsim/PortsFolder.h"
 #include "devsim/PtyServer.h"
 #include "devsim/StoreFolder.h"
 
@@ -28,8 +29,11 @@ the library and the program use DIR as their port map when TRELM_PORTS names
 it. Runs until Ctrl+C (SIGINT) or SIGTERM.
 
 Options:
-  --ports-dir DIR     folder to use as TRELM_PORTS; created if missing
-                      (default: $TRELM_PORTS if set, else /tmp/trelm-ports-UID)
+  --ports-dir DIR     folder to use as TRELM_PORTS; created if missing (mode
+                      0700); refused unless it is the user's own and nobody
+                      else may write to it (default: $TRELM_PORTS if set,
+                      else $XDG_RUNTIME_DIR/trelm-ports, else
+                      /tmp/trelm-ports-UID)
   --com N             COM port number, 1 to 255 (default 1): the link DIR/comN
   --store DIR         load the device's files from DIR at start and save them
                       back there on exit (data files plus DIR/devsim.manifest)
@@ -108,7 +112,7 @@ Options parseOptions(int argc, char** argv) {
     if (const char* env = std::getenv("TRELM_PORTS"); env != nullptr && *env != '\0') {
         o.portsDir = env;
     } else {
-        o.portsDir = "/tmp/trelm-ports-" + std::to_string(::getuid());
+        o.portsDir = devsim::defaultPortsFolder();
     }
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -208,6 +212,13 @@ bool serve(devsim::PtyServer& server, const Options& o) {
 
 int main(int argc, char** argv) {
     const Options o = parseOptions(argc, argv);
+
+    // Anyone who may write to the ports folder decides where COM N leads.
+    std::string folderError;
+    if (!devsim::preparePortsFolder(o.portsDir, &folderError)) {
+        std::fprintf(stderr, "trelm-devsim: refusing the ports folder: %s\n", folderError.c_str());
+        return 3;
+    }
 
     devsim::Device device(o.config);
     for (const std::string& rule : o.faults) {

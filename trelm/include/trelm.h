@@ -11,6 +11,10 @@
  *
  * The library keeps one session per process. Calls are serialised by a
  * process-wide lock; a call may block for many seconds on the serial line.
+ * A call made while the same thread is already inside a call (from a
+ * progress callback) is refused: it returns TRELM_ERROR_BAD_PARAMETERS at
+ * once, sends nothing and changes nothing, not even the extended error
+ * values, and the running call goes on unharmed.
  */
 #ifndef TRELM_H
 #define TRELM_H
@@ -138,7 +142,8 @@ typedef struct TRELM_FILE_INFO {
 /*
  * Progress of a copy: total packets, packets done, done / total (0.0 at the
  * start, exactly 100.0 on the final call). Return 0 to cancel; the answers
- * to the first and the final call are ignored.
+ * to the first and the final call are ignored. The callback must not call
+ * the library: such a call is refused with TRELM_ERROR_BAD_PARAMETERS.
  */
 typedef int32_t (*TRELM_PROGRESS_CALLBACK)(int32_t total, int32_t current, float fraction);
 
@@ -168,8 +173,7 @@ TRELM_API TRELM_Result TRELM_FindNextFile(TRELM_FILE_INFO* info);
 TRELM_API TRELM_Result TRELM_FindClose(void);
 
 /* Copies. The attribute's low 8 bits reach the device (bit 0 read-only, bit 1 hidden). */
-TRELM_API TRELM_Result TRELM_CopyFileToDeviceWithProgress(const char* localPath,
-                                                          uint32_t attribute,
+TRELM_API TRELM_Result TRELM_CopyFileToDeviceWithProgress(const char* localPath, uint32_t attribute,
                                                           TRELM_PROGRESS_CALLBACK callback);
 TRELM_API TRELM_Result TRELM_CopyFileToDevice(const char* localPath, uint32_t attribute);
 TRELM_API TRELM_Result TRELM_CopyFileFromDeviceWithProgress(const char* deviceName,

@@ -58,11 +58,16 @@ std::optional<uint8_t> ComPortDiscovery::Next() {
 }
 
 void ComPortDiscovery::Collect() {
-    const std::string dir = PortMapDirectory();
-    if (dir.empty()) {
+    const PortMapChoice map = ChoosePortMap();
+    switch (map.kind) {
+    case PortMapChoice::Kind::FixedTable:
         CollectFromFixedTable();
-    } else {
-        CollectFromDirectory(dir);
+        break;
+    case PortMapChoice::Kind::Directory:
+        CollectFromDirectory(map.directory);
+        break;
+    case PortMapChoice::Kind::Unusable:
+        break; // a map that cannot be read offers no port at all
     }
     std::sort(m_numbers.begin(), m_numbers.end());
     m_numbers.erase(std::unique(m_numbers.begin(), m_numbers.end()), m_numbers.end());

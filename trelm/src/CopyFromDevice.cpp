@@ -6,6 +6,7 @@
 #include "DeviceName.h"
 #include "DeviceProtocol.h"
 #include "DeviceTime.h"
+#include "FileQueries.h"
 #include "Session.h"
 #include "StagedFile.h"
 #include "trelm.h"
@@ -62,11 +63,12 @@ bool CannotBeWritten(const char* path) {
     return !S_ISREG(info.st_mode) || ::access(path, W_OK) != 0;
 }
 
-// Fetches the packets of an open read into `data`, which holds exactly the
-// announced number of bytes; `received` counts what arrived.
-TRELM_Result ReceivePackets(Session& s, uint32_t handle, uint16_t packets,
+// Fetches the packets of an open read and appends their bytes to `data`,
+// which has room reserved for the announced count. Bytes are only ever
+// appended, so a device that delivers more than it announced can never
+// write past the buffer: the copy fails as soon as the count is exceeded.
+TRELM_Result ReceivePackets(Session& s, uint32_t handle, uint16_t packets, std::size_t announced,
                             std::vector<uint8_t>& data, TRELM_PROGRESS_CALLBACK callback) {
-    std::size_t received = 0;
     uint32_t i = 0;
     bool done = false;
     TRELM_Result result = TRELM_OK;
@@ -77,17 +79,17 @@ TRELM_Result ReceivePackets(Session& s, uint32_t handle, uint16_t packets,
             const std::size_t count = LoadU8(payload, kDataCountInReply);
             if (payload.size() < kDataInReply || LoadU16(payload, kPacketNumberInReply) != i) {
                 result = TRELM_ERROR_UNEXPECTED_DATA; // lost or out of sequence
-            } else if (count > payload.size() - kDataInReply || count > data.size() - received) {
+            } else if (count > payload.size() - kDataInReply || count > announced - data.size()) {
                 // The frame does not hold the bytes it announces, or they go
                 // beyond what the read announced.
                 result = TRELM_ERROR_UNEXPECTED_DATA;
             } else {
-                std::copy_n(payload.begin() + kDataInReply, count, data.begin() + received);
-                received += count;
+                const auto first = payload.begin() + kDataInReply;
+                data.insert(data.end(), first, first + static_cast<std::ptrdiff_t>(count));
                 ++i;
                 // With no packets announced, packet 0 still ends the read.
                 done = i >= packets;
-                if (done && received != data.size()) {
+                if (done && data.size() != announced) {
                     // Fewer bytes than announced: the file would have a hole.
                     result = TRELM_ERROR_UNEXPECTED_DATA;
                 }
@@ -141,12 +143,12 @@ TRELM_Result CopyFromDevice(Session& s, const char* name, const char* localPath,
     }
 
     uint32_t handle = 0;
-    TRELM_Result result = TRELM_GetFileHandleFromFileName(name, &handle);
+    TRELM_Result result = FileHandleFromName(s, name, &handle);
     if (result != TRELM_OK) {
         return result;
     }
     uint32_t size = 0;
-    result = TRELM_GetFileSizeFromFileHandle(handle, &size);
+    result = FileSizeFromHandle(s, handle, &size);
     if (result != TRELM_OK) {
         return result;
     }
@@ -174,7 +176,7 @@ TRELM_Result CopyFromDevice(Session& s, const char* name, const char* localPath,
 
     std::vector<uint8_t> data;
     try {
-        data.resize(announced);
+        data.reserve(announced);
     } catch (const std::bad_alloc&) {
         return TRELM_ERROR_OUT_OF_MEMORY;
     }
@@ -182,7 +184,7 @@ TRELM_Result CopyFromDevice(Session& s, const char* name, const char* localPath,
                static_cast<unsigned>(announced), static_cast<unsigned>(packets));
 
     callback(packets, 0, 0.0f);
-    result = ReceivePackets(s, handle, packets, data, callback);
+    result = ReceivePackets(s, handle, packets, announced, data, callback);
     if (result == TRELM_OK && !staged.Write(data.data(), data.size())) {
         result = TRELM_ERROR_PC_FILE_IO_FAILED;
     }

@@ -1,5 +1,6 @@
 // Questions about one device file and its deletion: handle by name,
 // existence, size and file information by handle, delete by name.
+#include "FileQueries.h"
 #include "ByteOrder.h"
 #include "DeviceName.h"
 #include "DeviceProtocol.h"
@@ -19,23 +20,6 @@ bool IsPlainOrExtended(uint32_t flag) {
     return flag == 0 || flag == 1;
 }
 
-TRELM_Result FileHandleFromName(Session& s, const char* name, uint32_t* handle) {
-    s.ResetExtendedError();
-    // A name the device cannot hold is refused here: it would never be sent.
-    if (!DeviceName::Fits(name) || handle == nullptr) {
-        return TRELM_ERROR_BAD_PARAMETERS;
-    }
-    if (!s.PortIsOpen()) {
-        return TRELM_ERROR_COMPORT_NOT_OPENED;
-    }
-    const TRELM_Result result = s.CheckStatusReply(s.protocol->GetNvFileHandle(name));
-    if (result != TRELM_OK) {
-        return result;
-    }
-    *handle = LoadU16(s.ReplyPayload(), kHandleInReply);
-    return TRELM_OK;
-}
-
 TRELM_Result FileExists(Session& s, const char* name, uint32_t flag, uint32_t* exists) {
     s.ResetExtendedError();
     if (!DeviceName::Fits(name) || exists == nullptr || !IsPlainOrExtended(flag)) {
@@ -50,22 +34,6 @@ TRELM_Result FileExists(Session& s, const char* name, uint32_t flag, uint32_t* e
         return result;
     }
     *exists = LoadU8(s.ReplyPayload(), kExistsInReply);
-    return TRELM_OK;
-}
-
-TRELM_Result FileSizeFromHandle(Session& s, uint32_t handle, uint32_t* size) {
-    s.ResetExtendedError();
-    if (size == nullptr) {
-        return TRELM_ERROR_BAD_PARAMETERS;
-    }
-    if (!s.PortIsOpen()) {
-        return TRELM_ERROR_COMPORT_NOT_OPENED;
-    }
-    const TRELM_Result result = s.CheckStatusReply(s.protocol->GetNvFileSizeEx(handle));
-    if (result != TRELM_OK) {
-        return result;
-    }
-    *size = LoadU32(s.ReplyPayload(), kSizeInReply);
     return TRELM_OK;
 }
 
@@ -110,6 +78,40 @@ TRELM_Result DeleteFile(Session& s, const char* name, uint32_t flag) {
 }
 
 } // namespace
+
+TRELM_Result FileHandleFromName(Session& s, const char* name, uint32_t* handle) {
+    s.ResetExtendedError();
+    // A name the device cannot hold is refused here: it would never be sent.
+    if (!DeviceName::Fits(name) || handle == nullptr) {
+        return TRELM_ERROR_BAD_PARAMETERS;
+    }
+    if (!s.PortIsOpen()) {
+        return TRELM_ERROR_COMPORT_NOT_OPENED;
+    }
+    const TRELM_Result result = s.CheckStatusReply(s.protocol->GetNvFileHandle(name));
+    if (result != TRELM_OK) {
+        return result;
+    }
+    *handle = LoadU16(s.ReplyPayload(), kHandleInReply);
+    return TRELM_OK;
+}
+
+TRELM_Result FileSizeFromHandle(Session& s, uint32_t handle, uint32_t* size) {
+    s.ResetExtendedError();
+    if (size == nullptr) {
+        return TRELM_ERROR_BAD_PARAMETERS;
+    }
+    if (!s.PortIsOpen()) {
+        return TRELM_ERROR_COMPORT_NOT_OPENED;
+    }
+    const TRELM_Result result = s.CheckStatusReply(s.protocol->GetNvFileSizeEx(handle));
+    if (result != TRELM_OK) {
+        return result;
+    }
+    *size = LoadU32(s.ReplyPayload(), kSizeInReply);
+    return TRELM_OK;
+}
+
 } // namespace trelm
 
 using trelm::Session;

@@ -1,7 +1,13 @@
 #include "PortMap.h"
 
+#include "Debug.h"
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace trelm {
 
@@ -23,16 +29,31 @@ constexpr TableBlock kFixedTable[] = {
 
 } // namespace
 
-std::string PortMapDirectory() {
+PortMapChoice ChoosePortMap() {
     const char* dir = std::getenv("TRELM_PORTS");
     if (dir == nullptr || dir[0] == '\0') {
-        return {};
+        return {}; // unset or empty: the fixed table
     }
+    PortMapChoice choice{PortMapChoice::Kind::Unusable, dir};
     struct stat info {};
-    if (::stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return {};
+    if (::stat(dir, &info) != 0) {
+        DebugPrint("Port map: TRELM_PORTS '%s' cannot be used (%s); no port is available\n", dir,
+                   std::strerror(errno));
+    } else if (!S_ISDIR(info.st_mode)) {
+        DebugPrint("Port map: TRELM_PORTS '%s' is not a folder; no port is available\n", dir);
+    } else if (::access(dir, R_OK | X_OK) != 0) {
+        DebugPrint("Port map: TRELM_PORTS '%s' cannot be read (%s); no port is available\n", dir,
+                   std::strerror(errno));
+    } else {
+        choice.kind = PortMapChoice::Kind::Directory;
     }
-    return dir;
+    return choice;
+}
+
+std::string PortMapDirectory() {
+    PortMapChoice choice = ChoosePortMap();
+    return choice.kind == PortMapChoice::Kind::Directory ? std::move(choice.directory)
+                                                         : std::string{};
 }
 
 std::string FixedTablePath(unsigned number, const std::string& devRoot) {
@@ -48,12 +69,15 @@ std::string DevicePathForPort(unsigned number) {
     if (number == 0 || number > kMaxPortNumber) {
         return {};
     }
-    const std::string dir = PortMapDirectory();
-    if (dir.empty()) {
+    const PortMapChoice map = ChoosePortMap();
+    if (map.kind == PortMapChoice::Kind::FixedTable) {
         return FixedTablePath(number);
     }
+    if (map.kind == PortMapChoice::Kind::Unusable) {
+        return {};
+    }
     // The directory is the whole map: a number without an entry names nothing.
-    std::string path = dir + "/com" + std::to_string(number);
+    std::string path = map.directory + "/com" + std::to_string(number);
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) {
         return {};

@@ -4,9 +4,16 @@
 
 namespace trelm {
 
-std::recursive_mutex& Session::CallMutex() {
-    static std::recursive_mutex mutex;
+std::mutex& Session::CallMutex() {
+    static std::mutex mutex;
     return mutex;
+}
+
+bool& Session::CallInProgress() {
+    // A plain flag: nothing to destroy at thread exit, so it does not keep
+    // the library loaded.
+    static thread_local bool inCall = false;
+    return inCall;
 }
 
 Session& Session::Instance() {
@@ -18,7 +25,14 @@ Session& Session::Instance() {
 
 Session::~Session() {
     try {
-        std::lock_guard<std::recursive_mutex> lock(CallMutex());
+        // The process may end from inside a call of this thread (exit() in a
+        // progress callback); that call never resumes, and the lock it holds
+        // must not be taken again.
+        if (CallInProgress()) {
+            Release();
+            return;
+        }
+        std::lock_guard<std::mutex> lock(CallMutex());
         Release();
     } catch (...) {
         // Unloading must not fail; the port closes with its object regardless.
@@ -26,7 +40,7 @@ Session::~Session() {
 }
 
 void Session::SetPortFactory(PortFactory factory) {
-    std::lock_guard<std::recursive_mutex> lock(CallMutex());
+    std::lock_guard<std::mutex> lock(CallMutex());
     Instance().m_portFactory = std::move(factory);
 }
 

@@ -3,8 +3,10 @@
 // rules every exported function shares.
 //
 // Exported functions run their body through Session::Guarded, which holds the
-// process-wide call lock (recursive, so one export may call another) and turns
-// any exception into a result code:
+// process-wide call lock and turns any exception into a result code. A call
+// made while the same thread is already inside one (a progress callback
+// calling back in) is refused at once, so an export never calls another
+// export; it calls the shared internal functions instead:
 //
 //     TRELM_Result TRELM_Something(uint32_t* out) {
 //         return trelm::Session::Guarded([&](trelm::Session& s) { return Something(s, out); });
@@ -35,12 +37,22 @@ public:
     // restores the termios port.
     static void SetPortFactory(PortFactory factory);
 
-    // Runs `body(session)` under the process-wide call lock. Nothing escapes:
-    // an allocation failure becomes TRELM_ERROR_OUT_OF_MEMORY, anything else
+    // Result of a call made while the same thread is already inside a call.
+    static constexpr TRELM_Result kReentryRefused = TRELM_ERROR_BAD_PARAMETERS;
+
+    // Runs `body(session)` under the process-wide call lock. A call from a
+    // thread that is already inside one returns kReentryRefused without
+    // touching the session or the line. Nothing escapes: an allocation
+    // failure becomes TRELM_ERROR_OUT_OF_MEMORY, anything else
     // TRELM_ERROR_UNKNOWN.
     template <typename Body> static TRELM_Result Guarded(Body&& body) noexcept {
+        bool& inCall = CallInProgress();
+        if (inCall) {
+            return kReentryRefused;
+        }
         try {
-            std::lock_guard<std::recursive_mutex> lock(CallMutex());
+            std::lock_guard<std::mutex> lock(CallMutex());
+            const CallMark mark(inCall);
             return body(Instance());
         } catch (const std::bad_alloc&) {
             return TRELM_ERROR_OUT_OF_MEMORY;
@@ -103,7 +115,21 @@ private:
     // Runs when the library is unloaded or the process ends: closes the port.
     ~Session();
 
-    static std::recursive_mutex& CallMutex();
+    static std::mutex& CallMutex();
+    // Whether the calling thread is inside a guarded call.
+    static bool& CallInProgress();
+
+    // Marks the calling thread as inside a call for its lifetime.
+    class CallMark {
+    public:
+        explicit CallMark(bool& flag) : m_flag(flag) { m_flag = true; }
+        ~CallMark() { m_flag = false; }
+        CallMark(const CallMark&) = delete;
+        CallMark& operator=(const CallMark&) = delete;
+
+    private:
+        bool& m_flag;
+    };
 
     PortFactory m_portFactory;
 };
