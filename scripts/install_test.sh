@@ -111,9 +111,12 @@ debian_mirror() {
 
 step "packages from $build"
 (cd "$build" && cpack -G DEB -B "$tmp/debs") >"$tmp/cpack.log" 2>&1 || fail "cpack: $(cat "$tmp/cpack.log")"
+# Each package's file as the root sees it.
+declare -A in_root_deb
 for package in libtrelm1 libtrelm-dev trelm-tools quarnloader; do
     deb=$(find "$tmp/debs" -maxdepth 1 -name "${package}_*.deb")
     [ -n "$deb" ] || fail "cpack made no $package package"
+    in_root_deb[$package]=/tmp/debs/$(basename "$deb")
     printf '%-14s %s\n' "$package" "$(dpkg-deb -f "$deb" Version Installed-Size | tr '\n' ' ')"
 done
 
@@ -132,7 +135,7 @@ installed_packages >"$tmp/base.txt"
 echo "$(wc -l <"$tmp/base.txt") packages in the base system"
 
 step "libtrelm1 and trelm-tools"
-apt_install /tmp/debs/libtrelm1_*.deb /tmp/debs/trelm-tools_*.deb
+apt_install "${in_root_deb[libtrelm1]}" "${in_root_deb[trelm-tools]}"
 installed_packages >"$tmp/tools.txt"
 echo "came along: $(comm -13 "$tmp/base.txt" "$tmp/tools.txt" | tr '\n' ' ')"
 qt=$(comm -13 "$tmp/base.txt" "$tmp/tools.txt" | grep -E '^(libqt6|qt6)' || true)
@@ -143,8 +146,11 @@ in_root dpkg -L libtrelm1 | grep -qx "/usr/lib/$multiarch/libtrelm.so.1" ||
 for page in trelmctl trelm-devsim; do
     in_root dpkg -L trelm-tools | grep -qx "/usr/share/man/man1/$page.1.gz" || fail "no manual page $page.1"
 done
+# (/lib is /usr/lib in Debian 12, so compare the files, not the names.)
 found=$(in_root ldd /usr/bin/trelmctl | awk '/libtrelm\.so\.1/ {print $3}')
-[ "$found" = "/usr/lib/$multiarch/libtrelm.so.1" ] || fail "trelmctl finds libtrelm at '$found'"
+if [ -z "$found" ] || [ "$(in_root readlink -f "$found")" != "$(in_root readlink -f "/usr/lib/$multiarch/libtrelm.so.1")" ]; then
+    fail "trelmctl finds libtrelm at '$found'"
+fi
 
 step "trelm-devsim and trelmctl in the root"
 mkdir -p "$root/tmp/seed" "$root/tmp/work"
@@ -173,7 +179,7 @@ cmp "$root/tmp/seed/hello.txt" "$root/tmp/work/hello.txt" || fail "hello.txt cam
 trelmctl rm upload.bin || fail "trelmctl rm"
 
 step "quarnloader"
-apt_install /tmp/debs/quarnloader_*.deb
+apt_install "${in_root_deb[quarnloader]}"
 mkdir -p "$root/tmp/home"
 set +e
 in_root HOME=/tmp/home QT_QPA_PLATFORM=offscreen QUARN_EXIT_ON_WINDOW=dlgRunOnce \
@@ -190,7 +196,7 @@ echo "${shown:-(nothing shown)}"
     fail "the launcher did not set up the start-up folder"
 
 step "libtrelm-dev: a C program built with pkg-config and with find_package(trelm)"
-apt_install /tmp/debs/libtrelm-dev_*.deb gcc libc6-dev pkg-config cmake make
+apt_install "${in_root_deb[libtrelm-dev]}" gcc libc6-dev pkg-config cmake make
 cp -r "$consumer_src" "$root/tmp/consumer"
 expected=$'device 2 1\nfile hello.txt 22'
 # shellcheck disable=SC2016 # expanded by the shell inside the root
