@@ -38,11 +38,20 @@ if [ -z "${TRELM_INSTALL_TEST_NAMESPACE:-}" ]; then
 fi
 
 started=$SECONDS
+# The script's own output, for the clean-up that may run inside a redirection.
+exec 3>&1
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/trelm-debian-XXXXXX")
 root="$tmp/root"
 devsim_pid=
+child_pid=
 cleanup() {
     local status=$?
+    # Nothing interrupts the clean-up itself.
+    trap '' INT TERM
+    if [ -n "$child_pid" ]; then
+        kill "$child_pid" 2>/dev/null || true
+        wait "$child_pid" 2>/dev/null || true
+    fi
     if [ -n "$devsim_pid" ]; then
         kill "$devsim_pid" 2>/dev/null || true
         wait "$devsim_pid" 2>/dev/null || true
@@ -51,7 +60,7 @@ cleanup() {
         mountpoint -q "$mount_point" 2>/dev/null && umount -l "$mount_point"
     done
     rm -rf --one-file-system "$tmp"
-    echo "== finished after $((SECONDS - started)) s"
+    echo "== finished after $((SECONDS - started)) s" >&3
     exit "$status"
 }
 trap cleanup EXIT
@@ -73,8 +82,19 @@ in_root() {
         DEBIAN_FRONTEND=noninteractive "$@"
 }
 
+# Runs a long command as a child, so that an interrupt is handled at once
+# (bash runs a trap only after the foreground command ends).
+run_child() {
+    "$@" &
+    child_pid=$!
+    local status=0
+    wait "$child_pid" || status=$?
+    child_pid=
+    return "$status"
+}
+
 apt_install() {
-    in_root apt-get install -y -q --no-install-recommends "$@" >"$tmp/apt.log" 2>&1 ||
+    run_child in_root apt-get install -y -q --no-install-recommends "$@" >"$tmp/apt.log" 2>&1 ||
         fail "apt-get install $*: $(cat "$tmp/apt.log")"
     grep -E '^(Need to get|After this operation)' "$tmp/apt.log" || true
 }
@@ -110,7 +130,7 @@ debian_mirror() {
 }
 
 step "packages from $build"
-(cd "$build" && cpack -G DEB -B "$tmp/debs") >"$tmp/cpack.log" 2>&1 || fail "cpack: $(cat "$tmp/cpack.log")"
+run_child cpack --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/debs" >"$tmp/cpack.log" 2>&1 || fail "cpack: $(cat "$tmp/cpack.log")"
 # Each package's file as the root sees it.
 declare -A in_root_deb
 for package in libtrelm1 libtrelm-dev trelm-tools quarnloader; do
@@ -123,7 +143,7 @@ done
 mirror=${TRELM_DEBIAN_MIRROR:-$(debian_mirror)}
 step "a minimal Debian 12 root from $mirror"
 # The package lists stay, so apt in the root can install without an update.
-mmdebstrap --mode=root --variant=apt --skip=cleanup/apt/lists \
+run_child mmdebstrap --mode=root --variant=apt --skip=cleanup/apt/lists \
     --dpkgopt=force-unsafe-io --aptopt='Acquire::Languages "none"' \
     bookworm "$root" "deb $mirror bookworm main" >"$tmp/mmdebstrap.log" 2>&1 ||
     fail "mmdebstrap: $(tail -n 30 "$tmp/mmdebstrap.log")"
