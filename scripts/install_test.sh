@@ -176,7 +176,9 @@ step "trelm-devsim and trelmctl in the root"
 mkdir -p "$root/tmp/seed" "$root/tmp/work"
 printf 'installed and running\n' >"$root/tmp/seed/hello.txt"
 head -c 3000 /dev/urandom >"$root/tmp/work/upload.bin"
-in_root trelm-devsim --ports-dir /tmp/ports --com 2 --seed /tmp/seed/hello.txt >"$tmp/devsim.log" 2>&1 &
+# exec, so that the pid is the emulator's own and the clean-up stops it.
+(exec chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin \
+    trelm-devsim --ports-dir /tmp/ports --com 2 --seed /tmp/seed/hello.txt) >"$tmp/devsim.log" 2>&1 &
 devsim_pid=$!
 for _ in $(seq 200); do
     [ -L "$root/tmp/ports/com2" ] && break
