@@ -52,7 +52,7 @@ libdir=${libdir#./}
 for file in "$libdir/libtrelm.so" "$libdir/libtrelm.so.1" include/trelm.h \
     "$libdir/pkgconfig/trelm.pc" "$libdir/cmake/trelm/trelmConfig.cmake" \
     "$libdir/cmake/trelm/trelmConfigVersion.cmake" "$libdir/cmake/trelm/trelmTargets.cmake" \
-    bin/trelmctl bin/trelm-devsim; do
+    bin/trelmctl bin/trelm-devsim share/man/man1/trelmctl.1.gz share/man/man1/trelm-devsim.1.gz; do
     [ -e "$prefix/$file" ] || fail "$file not installed"
 done
 soname=$(objdump -p "$prefix/$libdir/libtrelm.so" | awk '/SONAME/ {print $2}')
@@ -135,16 +135,17 @@ if [ "$have_program" = 1 ]; then
     wait "$program_pid" 2>/dev/null || true
     program_pid=
 
-    # A second start keeps what the user changed.
+    # A second start keeps what the user changed; the program runs until it
+    # shows its first-run setup and then ends by itself.
     echo "; changed by the user" >> "$folder/quarnloader.ini"
     cp "$folder/quarnloader.ini" "$tmp/changed.ini"
     rm "$folder/splash.bmp"
-    QT_QPA_PLATFORM=offscreen "$prefix/bin/quarnloader" >"$tmp/program.log" 2>&1 &
-    program_pid=$!
-    for _ in $(seq 200); do
-        [ "$(readlink "/proc/$program_pid/exe" 2>/dev/null)" = "$prefix/bin/quarnui" ] && break
-        sleep 0.05
-    done
+    status=0
+    QT_QPA_PLATFORM=offscreen QUARN_EXIT_ON_WINDOW=dlgRunOnce timeout 120 \
+        "$prefix/bin/quarnloader" >"$tmp/program.log" 2>&1 || status=$?
+    [ "$status" -eq 0 ] || fail "the program ended with $status: $(cat "$tmp/program.log")"
+    grep -q '^quarnui: shown dlgRunOnce "Setup Quarn-Loader" "Language" "Local folder" "..." "COM port"' \
+        "$tmp/program.log" || fail "no first-run setup: $(cat "$tmp/program.log")"
     cmp -s "$tmp/changed.ini" "$folder/quarnloader.ini" || fail "the user's settings were replaced"
     cmp -s "$prefix/share/quarnloader/splash.bmp" "$folder/splash.bmp" ||
         fail "a missing picture was not restored"
