@@ -28,10 +28,16 @@ TargetFileList::TargetFileList(QWidget* parent) : FileList(parent) {
 }
 
 void TargetFileList::Load(LoadDone done) {
-    const auto show = [this, done = std::move(done)](const Listing& listing) {
+    // While the device is asked, the empty list claims nothing: an empty
+    // device and one that does not answer look different once it is known.
+    const QString shownBefore = emptyText;
+    SetEmptyText(QString());
+    const auto show = [this, shownBefore, done = std::move(done)](const Listing& listing) {
         const int result = ShowListing(listing);
         if (loadObserver) {
             loadObserver(result);
+        } else {
+            SetEmptyText(shownBefore);
         }
         if (done) {
             done(result);

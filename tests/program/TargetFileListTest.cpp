@@ -103,28 +103,19 @@ protected:
         ASSERT_EQ(list.SelectedRows().size(), 1) << name;
     }
 
-    // Lists the device through the link and waits for the rows.
-    int Load() {
+    // Starts a load of the list (Load or Refresh) and waits for its answer.
+    int Await(void (TargetFileList::*start)(TargetFileList::LoadDone)) {
         int answer = -1;
         bool answered = false;
-        list.Load([&](int result) {
+        (list.*start)([&](int result) {
             answer = result;
             answered = true;
         });
         EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 20000));
         return answer;
     }
-
-    int Refresh() {
-        int answer = -1;
-        bool answered = false;
-        list.Refresh([&](int result) {
-            answer = result;
-            answered = true;
-        });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return answered; }, 20000));
-        return answer;
-    }
+    int Load() { return Await(&TargetFileList::Load); }
+    int Refresh() { return Await(&TargetFileList::Refresh); }
 
     // Waits until the link has answered everything (a delete run and its
     // reload).

@@ -4,8 +4,11 @@
 #include "SettingsKeys.h"
 #include "TestFiles.h"
 
+#include "devsim/CommandTable.h"
+
 #include <QPushButton>
 
+#include <algorithm>
 #include <cstdlib>
 
 void DeviceShell::SetUp() {
@@ -80,4 +83,28 @@ std::vector<std::string> DeviceShell::Column(const FileList& list, int column) {
 bool DeviceShell::ButtonEnabled(const char* name) const {
     const auto* button = window->findChild<QPushButton*>(QLatin1String(name));
     return button != nullptr && button->isEnabled();
+}
+
+std::vector<std::uint16_t> DeviceShell::Commands() const {
+    std::vector<std::uint16_t> codes;
+    for (const std::vector<std::uint8_t>& frame : device.requestLog()) {
+        if (frame.size() >= 2) {
+            codes.push_back(static_cast<std::uint16_t>(frame[0] | (frame[1] << 8)));
+        }
+    }
+    return codes;
+}
+
+std::set<std::string> DeviceShell::CommandsBetweenCreateAndStore() const {
+    const std::vector<std::uint16_t> codes = Commands();
+    const auto create = std::find(codes.begin(), codes.end(), devsim::cmd::CreateNvFile);
+    const auto store = std::find(codes.begin(), codes.end(), devsim::cmd::CreateNvFileStoreFile);
+    std::set<std::string> between;
+    if (create == codes.end() || store == codes.end() || store < create) {
+        return between;
+    }
+    for (auto code = create + 1; code != store; ++code) {
+        between.insert(devsim::CommandTable::label(*code));
+    }
+    return between;
 }

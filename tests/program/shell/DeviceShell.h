@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,11 @@ protected:
     // The texts of one column of a list, row by row.
     static std::vector<std::string> Column(const FileList& list, int column);
     bool ButtonEnabled(const char* name) const;
+    // The command codes of the request frames the device received, in order.
+    std::vector<std::uint16_t> Commands() const;
+    // The commands the device received between the first create and the
+    // first store of a file, by their names (empty when either is missing).
+    std::set<std::string> CommandsBetweenCreateAndStore() const;
 
     bool linkDevice = true;
     ShellFolder folder;

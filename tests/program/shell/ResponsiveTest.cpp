@@ -52,17 +52,6 @@ private:
     QTimer timer;
 };
 
-// The command codes of the request frames the device received, in order.
-std::vector<std::uint16_t> Commands(const devsim::Device& device) {
-    std::vector<std::uint16_t> codes;
-    for (const std::vector<std::uint8_t>& frame : device.requestLog()) {
-        if (frame.size() >= 2) {
-            codes.push_back(static_cast<std::uint16_t>(frame[0] | (frame[1] << 8)));
-        }
-    }
-    return codes;
-}
-
 void Activate(QWidget* window) {
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(window, &activate);
@@ -114,6 +103,9 @@ TEST_F(Responsive, RefreshWithASilentDeviceKeepsTheWindowAliveAndSaysWhy) {
         << w.WaitLine()->text().toStdString();
     EXPECT_GE(ticker.ticks, 20);
     EXPECT_TRUE(w.Link().IsBusy());
+    // Meanwhile the pane does not claim that the device has no files.
+    EXPECT_NE(w.TargetList()->emptyText, ErrText(TextKeys::NO_ITEM_IN_LIST));
+    EXPECT_NE(w.TargetList()->emptyText, ErrText(TextKeys::HDR_EMPTY));
 
     // A refresh asked for meanwhile waits its turn; nothing else reached the
     // line.
@@ -269,17 +261,8 @@ TEST_F(Responsive, ActivationAndCloseDuringACopySendOnlyTheCopysFrames) {
     ASSERT_TRUE(w.WaitForIdle());
     ASSERT_TRUE(device.file("big.bin").has_value());
 
-    const std::vector<std::uint16_t> codes = Commands(device);
-    const auto create = std::find(codes.begin(), codes.end(), devsim::cmd::CreateNvFile);
-    const auto store = std::find(codes.begin(), codes.end(), devsim::cmd::CreateNvFileStoreFile);
-    ASSERT_NE(create, codes.end());
-    ASSERT_NE(store, codes.end());
-    std::set<std::string> between;
-    for (auto code = create + 1; code != store; ++code) {
-        between.insert(devsim::CommandTable::label(*code));
-    }
-    EXPECT_EQ(between, std::set<std::string>{
-                           devsim::CommandTable::label(devsim::cmd::CreateNvFileDataPacket)});
+    EXPECT_EQ(CommandsBetweenCreateAndStore(), std::set<std::string>{devsim::CommandTable::label(
+                                                   devsim::cmd::CreateNvFileDataPacket)});
     EXPECT_TRUE(w.isVisible());
 }
 
@@ -308,7 +291,7 @@ TEST_F(Responsive, ReconnectAndServiceModeListingTakeTurns) {
     EXPECT_EQ(names, (std::vector<std::string>{"h.sys", "a.txt"}));
     // Every extended listing runs from its start to its last data packet
     // without another command in between.
-    const std::vector<std::uint16_t> codes = Commands(device);
+    const std::vector<std::uint16_t> codes = Commands();
     for (std::size_t i = 0; i < codes.size(); ++i) {
         if (codes[i] != devsim::cmd::GetNvFileInfoListEx) {
             continue;

@@ -71,22 +71,8 @@ TEST_F(RealWindow, ActivationsDuringAPacedCopySendNothingButTheCopy) {
     EXPECT_GE(activations.count, 2) << "the window manager-less server never activated the window";
     ASSERT_TRUE(device.file("big.bin").has_value());
 
-    std::vector<std::uint16_t> codes;
-    for (const std::vector<std::uint8_t>& frame : device.requestLog()) {
-        if (frame.size() >= 2) {
-            codes.push_back(static_cast<std::uint16_t>(frame[0] | (frame[1] << 8)));
-        }
-    }
-    const auto create = std::find(codes.begin(), codes.end(), devsim::cmd::CreateNvFile);
-    const auto store = std::find(codes.begin(), codes.end(), devsim::cmd::CreateNvFileStoreFile);
-    ASSERT_NE(create, codes.end());
-    ASSERT_NE(store, codes.end());
-    std::set<std::string> between;
-    for (auto code = create + 1; code != store; ++code) {
-        between.insert(devsim::CommandTable::label(*code));
-    }
-    EXPECT_EQ(between, std::set<std::string>{
-                           devsim::CommandTable::label(devsim::cmd::CreateNvFileDataPacket)});
+    EXPECT_EQ(CommandsBetweenCreateAndStore(), std::set<std::string>{devsim::CommandTable::label(
+                                                   devsim::cmd::CreateNvFileDataPacket)});
     w.removeEventFilter(&activations);
 }
 
