@@ -72,6 +72,7 @@ int RunTool(const std::vector<std::string>& args) {
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
+    std::fflush(stdout); // the child must not write this process's buffered lines again
     const pid_t pid = ::fork();
     if (pid == 0) {
         std::freopen("/dev/null", "w", stdout);
