@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks optimised (build-bench, Release) and runs them.
 #
-#   bench/run.sh [transfer|locallist|responsiveness]...     (default: all)
+#   bench/run.sh [transfer|locallist|responsiveness|fleet]...     (default: all)
 #
 # Arguments after "--" go to every benchmark program, e.g.
 #   bench/run.sh transfer -- --repeat 9 --baud 460800
@@ -14,7 +14,7 @@ while [ $# -gt 0 ] && [ "$1" != "--" ]; do
 done
 [ "${1:-}" = "--" ] && shift
 if [ ${#which[@]} -eq 0 ]; then
-    which=(transfer locallist responsiveness)
+    which=(transfer locallist responsiveness fleet)
 fi
 source "$root/scripts/deps.sh"
 quarn_ensure_packages "${QUARN_BUILD_PACKAGES[@]}"
@@ -23,7 +23,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUARN_BUILD_T
 targets=()
 for name in "${which[@]}"; do
     case "$name" in
-        transfer | locallist | responsiveness) targets+=("bench_$name") ;;
+        transfer | locallist | responsiveness | fleet) targets+=("bench_$name") ;;
         *) echo "bench/run.sh: unknown benchmark $name" >&2; exit 2 ;;
     esac
 done

@@ -147,12 +147,20 @@ void CliRunner::Pump(std::chrono::milliseconds wait) {
     }
 }
 
-bool CliRunner::WaitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+bool CliRunner::WaitForOutput(const std::string& text, std::chrono::milliseconds timeout,
+                              std::size_t times) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
         const std::size_t lastLineEnd = m_result.out.rfind('\n');
-        if (lastLineEnd != std::string::npos &&
-            m_result.out.substr(0, lastLineEnd).find(text) != std::string::npos) {
+        std::size_t seen = 0;
+        if (lastLineEnd != std::string::npos) {
+            const std::string lines = m_result.out.substr(0, lastLineEnd);
+            for (std::size_t at = lines.find(text); at != std::string::npos;
+                 at = lines.find(text, at + 1)) {
+                ++seen;
+            }
+        }
+        if (seen >= times) {
             return true;
         }
         if (m_out < 0) {

@@ -45,10 +45,13 @@ public:
 
     // Starts the child and returns at once.
     void Start(const std::vector<std::string>& args);
-    // Waits until a complete line of standard output contains `text`; false on time-out
-    // or when the child ended first.
-    bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout);
+    // Waits until complete lines of standard output contain `text` `times` times; false
+    // on time-out or when the child ended first.
+    bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout,
+                       std::size_t times = 1);
     void Signal(int signal) const;
+    // What the running child wrote so far.
+    const CliResult& Peek() const { return m_result; }
     // Waits for the child to end and collects the rest of its output.
     CliResult Finish(std::chrono::milliseconds timeout = std::chrono::seconds(90));
 

@@ -186,6 +186,59 @@ TEST_F(DevsimFaults, RepeatAsksForTheSamePacketAgain) {
     EXPECT_EQ(device.file("new.bin")->data.size(), 150u);
 }
 
+TEST_F(DevsimFaults, FlipKeepsOneStoredByteInvertedAndAnswersSuccess) {
+    struct Row {
+        const char* rule;
+        std::size_t size;
+        std::size_t changedAt; // size: nothing changes
+    };
+    const Row rows[] = {
+        {"CREATE_NV_FILE_STORE_FILE=flip", 150, 0},
+        {"CREATE_NV_FILE_STORE_FILE=flip:120", 150, 120},
+        {"CREATE_NV_FILE_STORE_FILE=flip:5000", 150, 149}, // beyond the end: the last byte
+        {"*=flip:3", 0, 0},                                // an empty file stays empty
+        {"CREATE_NV_FILE_STORE_FILE@2=flip", 150, 150},    // the first store is not hit
+    };
+    for (const Row& row : rows) {
+        Device fresh;
+        std::string error;
+        ASSERT_TRUE(fresh.addFault(row.rule, &error)) << error;
+        const Bytes data(row.size, 0x5A);
+        ASSERT_EQ(
+            AnswerReader(fresh.process(RB::create("new.bin", static_cast<uint16_t>(row.size))))
+                .u8(0),
+            0);
+        for (std::size_t offset = 0; offset < row.size; offset += 100) {
+            const Bytes part(data.begin() + static_cast<std::ptrdiff_t>(offset),
+                             data.begin() + static_cast<std::ptrdiff_t>(
+                                                std::min<std::size_t>(offset + 100, row.size)));
+            fresh.process(RB::createPacket(static_cast<uint16_t>(offset / 100), part));
+        }
+        EXPECT_EQ(AnswerReader(fresh.process(RB::frame(0x130B))).u8(0), 0) << row.rule;
+        const auto stored = fresh.file("new.bin");
+        ASSERT_TRUE(stored.has_value()) << row.rule;
+        ASSERT_EQ(stored->data.size(), row.size) << row.rule;
+        for (std::size_t i = 0; i < row.size; ++i) {
+            EXPECT_EQ(stored->data[i], i == row.changedAt ? 0xA5 : 0x5A)
+                << row.rule << " at byte " << i;
+        }
+    }
+}
+
+TEST_F(DevsimFaults, FlipOnAReadPacketChangesOneByteOfThatPacketOnly) {
+    fault("READ_NV_FILE_DATA_PACKET@1=flip:7");
+    const uint16_t handle = *device.handleOf("data.bin");
+    ASSERT_EQ(AnswerReader(device.process(RB::handleAnd(0x1302, handle, 250))).u8(0), 0);
+    // Reply: handle, packet number, byte count, then the data.
+    const AnswerReader hit(device.process(RB::handleAnd(0x1304, handle, 0)));
+    const AnswerReader again(device.process(RB::handleAnd(0x1304, handle, 0)));
+    for (std::size_t i = 0; i < 100; ++i) {
+        EXPECT_EQ(hit.u8(5 + i), i == 7 ? 0xA5 : 0x5A) << "byte " << i;
+        EXPECT_EQ(again.u8(5 + i), 0x5A) << "the second read is not hit, byte " << i;
+    }
+    EXPECT_EQ(device.file("data.bin")->data, Bytes(250, 0x5A)) << "the store is unchanged";
+}
+
 TEST_F(DevsimFaults, WrongPacketNumbersInDataPacketReplies) {
     fault("READ_NV_FILE_DATA_PACKET@2=packet:+1");
     fault("GET_NV_FILE_INFO_LIST_DATA_PACKET=packet:7");

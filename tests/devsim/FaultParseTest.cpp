@@ -37,6 +37,10 @@ TEST(DevsimFaultParse, AcceptedRulesReadBackNormalised) {
         {"*=delay:1500", "*=delay:1500", Fault::Action::Delay},
         {"*=baud:9600", "*=baud:9600", Fault::Action::Baud},
         {"NV_FILE_EXIST_EX=badsum", "NV_FILE_EXIST_EX=badsum", Fault::Action::BadChecksum},
+        {"CREATE_NV_FILE_STORE_FILE=flip", "CREATE_NV_FILE_STORE_FILE=flip:0", Fault::Action::Flip},
+        {"*@2=flip:99", "*@2=flip:99", Fault::Action::Flip},
+        {"READ_NV_FILE_DATA_PACKET@1=flip:7", "READ_NV_FILE_DATA_PACKET@1=flip:7",
+         Fault::Action::Flip},
     };
     for (const Row& row : rows) {
         std::string error;
@@ -72,6 +76,8 @@ TEST(DevsimFaultParse, RejectedRulesSayWhy) {
         {"READ_NV_FILE_TERMINATE_READ=badsum", "no reply frame"},
         {"NV_FILE_EXIST=packet:+1", "no data-packet request"},
         {"READ_NV_FILE_DATA_PACKET=repeat", "only CREATE_NV_FILE_DATA_PACKET"},
+        {"CREATE_NV_FILE=flip", "only CREATE_NV_FILE_STORE_FILE and READ_NV_FILE_DATA_PACKET"},
+        {"CREATE_NV_FILE_STORE_FILE=flip:65535", "bad argument"},
     };
     for (const Row& row : rows) {
         std::string error;

@@ -7,8 +7,13 @@ namespace trelmctl {
 namespace {
 
 volatile std::sig_atomic_t g_requested = 0;
+volatile std::sig_atomic_t g_counting = 0;
 
 extern "C" void OnSignal(int signal) {
+    if (g_counting != 0) {
+        g_requested = g_requested + 1;
+        return;
+    }
     if (g_requested != 0) {
         // Asked twice: stop waiting for the device and end now.
         std::signal(signal, SIG_DFL);
@@ -20,7 +25,18 @@ extern "C" void OnSignal(int signal) {
 
 } // namespace
 
+void CancelSignal::InstallCounting() {
+    Install();
+    g_counting = 1;
+}
+
+int CancelSignal::Count() {
+    return static_cast<int>(g_requested);
+}
+
 void CancelSignal::Install() {
+    g_requested = 0;
+    g_counting = 0;
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);

@@ -8,10 +8,15 @@ namespace trelmctl {
 
 class CancelSignal {
 public:
-    // Installs the handlers for SIGINT and SIGTERM.
+    // Installs the handlers for SIGINT and SIGTERM and forgets earlier signals.
     static void Install();
+    // For the process that runs workers for several devices: signals are
+    // only counted (it passes them on to the workers), never end it at once.
+    static void InstallCounting();
     // Whether a stop was asked for.
     static bool Requested();
+    // How many stop signals came.
+    static int Count();
 };
 
 } // namespace trelmctl

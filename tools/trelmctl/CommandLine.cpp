@@ -33,8 +33,10 @@ struct OptionUse {
 const std::vector<OptionUse>& OptionUses() {
     using C = CommandLine::Command;
     static const std::vector<OptionUse> uses = {
-        {"--probe", {C::Ports}}, {"--all", {C::Ports}},        {"-a", {C::Ls, C::Exists}},
-        {"-l", {C::Ls}},         {"--force", {C::Get, C::Rm}}, {"--attr", {C::Put}},
+        {"--probe", {C::Ports}},        {"--all", {C::Ports}},
+        {"-a", {C::Ls, C::Exists}},     {"-l", {C::Ls}},
+        {"--force", {C::Get, C::Rm}},   {"--attr", {C::Put}},
+        {"--verify", {C::Get, C::Put}}, {"--per-port-folders", {C::Get}},
     };
     return uses;
 }
@@ -65,6 +67,57 @@ std::optional<uint32_t> ParseAttributes(const std::string& text) {
 }
 
 } // namespace
+
+bool CommandLine::ParsePortList(const std::string& value) {
+    portItems.clear();
+    portAll = false;
+    port = 0;
+    if (value == "all") {
+        portAll = true;
+        return true;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = value.find(',', start);
+        const std::string item =
+            value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        PortItem entry;
+        if (item.compare(0, 4, "usb:") == 0 && item.size() > 4) {
+            entry.kind = PortItem::Kind::UsbSerial;
+            entry.text = item.substr(4);
+        } else if (!item.empty() && item.front() == '/') {
+            entry.kind = PortItem::Kind::Path;
+            entry.text = item;
+        } else if (const auto number = ParsePort(item)) {
+            entry.number = *number;
+        } else {
+            return Fail("--port needs COM port numbers from 0 to 255, device paths, usb:SERIAL "
+                        "or all, not '" +
+                        item + "'");
+        }
+        for (const PortItem& seen : portItems) {
+            if (seen.kind == entry.kind && seen.number == entry.number && seen.text == entry.text) {
+                return Fail("--port names '" + item + "' twice");
+            }
+        }
+        portItems.push_back(std::move(entry));
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    if (portItems.size() > 1) {
+        for (const PortItem& item : portItems) {
+            if (item.kind == PortItem::Kind::Number && item.number == 0) {
+                return Fail("--port 0 (search the ports) cannot be part of a list");
+            }
+        }
+    }
+    if (portItems.size() == 1 && portItems.front().kind == PortItem::Kind::Number) {
+        port = portItems.front().number;
+    }
+    return true;
+}
 
 bool CommandLine::Fail(std::string message) {
     m_error = std::move(message);
@@ -105,8 +158,8 @@ bool CommandLine::Parse(const std::vector<std::string>& args) {
                 name = arg.substr(0, eq);
                 inlineValue = arg.substr(eq + 1);
             }
-            const bool takesValue =
-                name == "--port" || name == "--mode" || name == "--trace" || name == "--attr";
+            const bool takesValue = name == "--port" || name == "--mode" || name == "--trace" ||
+                                    name == "--attr" || name == "--once";
             if (!takesValue && inlineValue) {
                 return Fail("option " + name + " takes no value");
             }
@@ -115,12 +168,22 @@ bool CommandLine::Parse(const std::vector<std::string>& args) {
                 return false;
             }
             if (name == "--port") {
-                const auto number = ParsePort(value);
-                if (!number) {
-                    return Fail("--port needs a COM port number from 0 to 255, not '" + value +
+                if (!ParsePortList(value)) {
+                    return false;
+                }
+            } else if (name == "--once") {
+                const auto count = ParsePort(value);
+                if (!count || *count == 0) {
+                    return Fail("--once needs a number of devices from 1 to 255, not '" + value +
                                 "'");
                 }
-                port = *number;
+                once = *count;
+            } else if (name == "--verify") {
+                verify = true;
+                m_commandOptionsSeen.push_back(name);
+            } else if (name == "--per-port-folders") {
+                perPortFolders = true;
+                m_commandOptionsSeen.push_back(name);
             } else if (name == "--mode") {
                 mode = value;
             } else if (name == "--trace") {
@@ -184,6 +247,15 @@ bool CommandLine::Parse(const std::vector<std::string>& args) {
     if (command == Command::Help || command == Command::Version) {
         return true;
     }
+    if (!words.empty() && words.front() == "watch") {
+        watch = true;
+        words.erase(words.begin());
+        if (words.empty()) {
+            return Fail("watch needs a command to run on each device");
+        }
+    } else if (once) {
+        return Fail("option --once applies to watch only");
+    }
     if (words.empty()) {
         return Fail("no command given");
     }
@@ -210,6 +282,16 @@ bool CommandLine::Parse(const std::vector<std::string>& args) {
 }
 
 bool CommandLine::CheckOperandsAndOptions() {
+    if (watch && (command == Command::Ports || command == Command::Help)) {
+        return Fail("watch runs a device command, not " + commandName);
+    }
+    if (watch && !portItems.empty()) {
+        return Fail("watch waits on every port of the port map; leave out --port");
+    }
+    if (command == Command::Get && ManyDevices() && force && !perPortFolders) {
+        return Fail("get --force from several devices into one folder would let one device's "
+                    "file replace another's; add --per-port-folders");
+    }
     for (const std::string& seen : m_commandOptionsSeen) {
         for (const OptionUse& use : OptionUses()) {
             if (seen == use.option && std::find(use.commands.begin(), use.commands.end(),
@@ -250,10 +332,24 @@ Commands:
                             (r) and/or hidden (h) with --attr
   rm NAME... [--force]      deletes device files; --force also write-protected
                             ones
+  watch [--once N] COMMAND [ARGUMENTS]
+                            waits for devices and runs COMMAND on each one
+                            that appears (new in the port map, or starting to
+                            answer); a handled device is handled again only
+                            after it has gone. --once N ends after N devices.
 
 Options:
   --port N        COM port number 1 to 255; 0 (the default) searches the
-                  ports for the device
+                  ports for the device. Also a device path
+                  (/dev/serial/by-id/...) or usb:SERIAL (the USB adapter
+                  with that serial number).
+  --port N,M,...  several devices at once, one worker process each; every
+                  line starts with its port, the run ends with a summary
+  --port all      every port of the port map where a device answers
+  --verify        get, put: read each file back and compare it; a
+                  difference fails the file with exit status 20
+  --per-port-folders
+                  get from several devices: one sub-folder per port (COM3/)
   --mode TEXT     line settings, e.g. "baud=9600 parity=N data=8 stop=1"
                   (the default) or "19200,n,8,1"
   --json          one JSON object per line on standard output: progress,
@@ -289,13 +385,17 @@ result code (1 to 19, TRELM_ERROR_... in trelm.h) of the first failure:
   15  cancelled (Ctrl-C)
   17  local destination read-only or hidden
   19  the device does not accept the command
+  20  --verify: a file read back differs from what was copied
   64  usage error (bad command line)
+With several devices: the status of the first failed device in port order.
 
 Examples:
   trelmctl ls -l
   trelmctl --port 7 put settings.cfg --attr r
   trelmctl get notes.txt ./notes-copy.txt
   trelmctl --json df
+  trelmctl --port 3,5,7 put --verify config.ini
+  trelmctl --json watch put --verify config.ini
 )";
 }
 

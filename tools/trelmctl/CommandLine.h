@@ -25,20 +25,44 @@ public:
     std::string commandName;
     std::vector<std::string> operands;
 
+    // One entry of --port: a COM number, a device path or "usb:SERIAL".
+    struct PortItem {
+        enum class Kind { Number, Path, UsbSerial } kind = Kind::Number;
+        uint32_t number = 0;
+        std::string text; // the path or the serial number
+    };
+
     // Global options.
     uint32_t port = 0; // 0: search the ports for the device
+    // --port as written: a list of entries, or "all".
+    std::vector<PortItem> portItems;
+    bool portAll = false;
     std::optional<std::string> mode;
     std::optional<std::string> tracePath;
     bool json = false;
     bool quiet = false;
 
     // Options of single commands.
-    bool probe = false;      // ports
-    bool allPorts = false;   // ports
-    bool listHidden = false; // ls, exists: -a
-    bool listLong = false;   // ls: -l
-    bool force = false;      // get, rm
-    uint32_t attributes = 0; // put: --attr
+    bool probe = false;          // ports
+    bool allPorts = false;       // ports
+    bool listHidden = false;     // ls, exists: -a
+    bool listLong = false;       // ls: -l
+    bool force = false;          // get, rm
+    uint32_t attributes = 0;     // put: --attr
+    bool verify = false;         // get, put: read back and compare
+    bool perPortFolders = false; // get with several devices: one folder per port
+    // watch COMMAND: wait for devices and run the command on each.
+    bool watch = false;
+    std::optional<unsigned> once; // watch: end after this many devices
+    // Set in a worker of several devices with --per-port-folders: the
+    // sub-folder ("COM3") that get writes into.
+    std::string portFolder;
+    // Set in a worker of several devices that write into one folder.
+    bool sharedFolder = false;
+
+    // Whether the command runs on several devices at once (a list of ports,
+    // "all", or watch), each in a worker process of its own.
+    bool ManyDevices() const { return watch || portAll || portItems.size() > 1; }
 
 private:
     bool Fail(std::string message);
@@ -47,6 +71,7 @@ private:
                    const std::string& name, std::optional<std::string> inlineValue,
                    std::string& value);
     bool CheckOperandsAndOptions();
+    bool ParsePortList(const std::string& value);
 
     std::string m_error;
     std::vector<std::string> m_commandOptionsSeen;

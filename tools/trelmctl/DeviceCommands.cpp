@@ -4,9 +4,11 @@
 #include "LocalDestination.h"
 #include "PortDiagnosis.h"
 #include "PortLister.h"
+#include "ReadBack.h"
 #include "ResultNames.h"
 #include "TransferProgress.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
 #include <trelm.h>
@@ -50,6 +52,11 @@ std::string FileName(const TRELM_FILE_INFO& info) {
     }
     return std::string(info.FileName, length);
 }
+
+// Why a get of several devices into one folder leaves a name alone.
+constexpr const char* kSharedFolderHint =
+    "(devices of one run never replace each other's files; --per-port-folders gives each "
+    "port a folder of its own)";
 
 std::string PortName(unsigned number) {
     return "COM" + std::to_string(number);
@@ -165,6 +172,7 @@ bool DeviceCommands::EndsTheRun(uint32_t result) {
     case TRELM_ERROR_PC_FILESIZE_INVALID:
     case TRELM_ERROR_PC_FILE_IO_FAILED:
     case TRELM_ERROR_PC_FILE_READONLY_OR_HIDDEN:
+    case Reporter::kVerifyExit:
         return false;
     default:
         return true;
@@ -322,6 +330,21 @@ void DeviceCommands::Get() {
             names.pop_back();
         }
     }
+    if (!m_line.portFolder.empty()) {
+        // One sub-folder per port inside the destination folder.
+        const std::string base = dest.empty() ? std::string(".") : dest;
+        if (!IsDirectory(base)) {
+            m_reporter.UsageError("get --per-port-folders: no folder " + base);
+            return;
+        }
+        dest = JoinPath(base, m_line.portFolder);
+        if (::mkdir(dest.c_str(), 0777) != 0 && errno != EEXIST) {
+            m_reporter.Failed(
+                m_line.commandName,
+                Reporter::Local(TRELM_ERROR_PC_FILE_IO_FAILED, "cannot make the folder " + dest));
+            return;
+        }
+    }
     const bool destIsFolder = !dest.empty() && IsDirectory(dest);
     if (!dest.empty() && !destIsFolder) {
         if (dest.back() == '/') {
@@ -352,8 +375,10 @@ void DeviceCommands::Get() {
         if (!m_line.force && LocalDestination(localPath, false).Exists()) {
             m_reporter.FileFailed(
                 m_line.commandName, name,
-                Reporter::Local(TRELM_ERROR_BAD_PARAMETERS,
-                                "refused: " + localPath + " exists (use --force to replace it)"));
+                Reporter::Local(
+                    TRELM_ERROR_BAD_PARAMETERS,
+                    "refused: " + localPath + " exists " +
+                        (m_line.sharedFolder ? kSharedFolderHint : "(use --force to replace it)")));
             continue;
         }
         if (!connected) {
@@ -381,8 +406,21 @@ bool DeviceCommands::GetOne(const std::string& name, const std::string& localPat
         return !EndsTheRun(result);
     }
 
-    LocalDestination destination(localPath, m_line.force);
+    LocalDestination destination(localPath, m_line.force, m_line.verify);
     std::string error;
+    if (m_line.force && m_line.verify && LocalDestination(localPath, true).Exists()) {
+        // The library would refuse to write over a protected file; the staged
+        // copy of a verified get must be refused the same way.
+        struct stat old {};
+        const std::size_t slash = localPath.rfind('/');
+        const bool hidden = localPath[slash == std::string::npos ? 0 : slash + 1] == '.';
+        if (::stat(localPath.c_str(), &old) == 0 && ((old.st_mode & S_IWUSR) == 0 || hidden)) {
+            m_reporter.FileFailed(command, name,
+                                  Reporter::Local(TRELM_ERROR_PC_FILE_READONLY_OR_HIDDEN,
+                                                  localPath + " is read-only or hidden"));
+            return true;
+        }
+    }
     if (!destination.Prepare(error)) {
         m_reporter.FileFailed(command, name,
                               Reporter::Local(TRELM_ERROR_PC_FILENAME_INVALID, error));
@@ -397,7 +435,23 @@ bool DeviceCommands::GetOne(const std::string& name, const std::string& localPat
         m_reporter.FileFailed(command, name, Reporter::FromLibrary(result));
         return !EndsTheRun(result);
     }
+    if (m_line.verify) {
+        std::string copied;
+        if (!ReadBack::ReadLocal(destination.WritePath(), copied)) {
+            m_reporter.FileFailed(
+                command, name,
+                Reporter::Local(TRELM_ERROR_PC_FILE_IO_FAILED, "verify: cannot read the copy"));
+            return true;
+        }
+        const uint32_t verified = Verify(name, name, copied);
+        if (verified != TRELM_OK) {
+            return !EndsTheRun(verified);
+        }
+    }
     if (!destination.Commit(error)) {
+        if (m_line.sharedFolder && destination.Exists()) {
+            error = "refused: " + localPath + " appeared while the copy ran " + kSharedFolderHint;
+        }
         m_reporter.FileFailed(command, name, Reporter::Local(TRELM_ERROR_BAD_PARAMETERS, error));
         return true;
     }
@@ -406,8 +460,31 @@ bool DeviceCommands::GetOne(const std::string& name, const std::string& localPat
         ::stat(localPath.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : size;
     m_reporter.FileDone(command, name, bytes,
                         name + ": copied to " + localPath + " (" + std::to_string(bytes) +
-                            " bytes)");
+                            (m_line.verify ? " bytes, verified)" : " bytes)"));
     return true;
+}
+
+uint32_t DeviceCommands::Verify(const std::string& file, const std::string& deviceName,
+                                const std::string& expected) {
+    std::string actual;
+    std::string error;
+    const uint32_t result = ReadBack::Read(deviceName, actual, error);
+    if (result != TRELM_OK) {
+        m_reporter.FileFailed(
+            m_line.commandName, file,
+            error.empty()
+                ? Reporter::FromLibrary(result, "verify: reading " + deviceName + " back failed")
+                : Reporter::Local(result, "verify: " + error));
+        return result;
+    }
+    const std::string difference = ReadBack::Difference(expected, actual);
+    if (!difference.empty()) {
+        m_reporter.FileFailed(m_line.commandName, file,
+                              Reporter::VerifyMismatch("verify: the device's " + deviceName +
+                                                       " is not what was copied: " + difference));
+        return Reporter::kVerifyExit;
+    }
+    return TRELM_OK;
 }
 
 void DeviceCommands::Put() {
@@ -422,6 +499,10 @@ void DeviceCommands::Put() {
         struct stat info {};
         const uint64_t size =
             ::stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+        // What is sent is read now, so a later change of the local file is
+        // not taken for a fault of the device.
+        std::string sent;
+        const bool haveSent = m_line.verify && ReadBack::ReadLocal(path, sent);
         uint32_t result = TRELM_OK;
         {
             TransferProgress progress(m_reporter, m_bar, command, path, size);
@@ -437,9 +518,25 @@ void DeviceCommands::Put() {
         }
         const std::size_t slash = path.rfind('/');
         const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (m_line.verify) {
+            if (!haveSent) {
+                m_reporter.FileFailed(
+                    command, path,
+                    Reporter::Local(TRELM_ERROR_PC_FILE_IO_FAILED, "verify: cannot read " + path));
+                continue;
+            }
+            const uint32_t verified = Verify(path, name, sent);
+            if (verified != TRELM_OK) {
+                if (EndsTheRun(verified)) {
+                    return;
+                }
+                continue;
+            }
+        }
         m_reporter.FileDone(command, path, size,
                             path + ": copied to the device as " + name + " (" +
-                                std::to_string(size) + " bytes)");
+                                std::to_string(size) +
+                                (m_line.verify ? " bytes, verified)" : " bytes)"));
     }
 }
 

@@ -37,6 +37,10 @@ private:
 
     // Copies one device file; false when the remaining files should not be tried.
     bool GetOne(const std::string& name, const std::string& localPath);
+    // --verify: reads `deviceName` back and compares it with `expected`.
+    // Reports a failure of `file` and returns it (0 when equal).
+    uint32_t Verify(const std::string& file, const std::string& deviceName,
+                    const std::string& expected);
     // Whether a failure ends a command over several files (the line or the
     // user ended it), rather than concerning one file only.
     static bool EndsTheRun(uint32_t result);

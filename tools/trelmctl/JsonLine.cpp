@@ -102,6 +102,12 @@ JsonLine& JsonLine::Add(std::string_view key, const char* value) {
     return Add(key, std::string_view(value == nullptr ? "" : value));
 }
 
+JsonLine& JsonLine::AddRaw(std::string_view key, std::string_view json) {
+    Key(key);
+    m_text += json;
+    return *this;
+}
+
 JsonLine& JsonLine::Add(std::string_view key, bool value) {
     Key(key);
     m_text += value ? "true" : "false";

@@ -21,6 +21,8 @@ public:
     JsonLine& Add(std::string_view key, uint32_t value);
     JsonLine& Add(std::string_view key, int value);
     JsonLine& Add(std::string_view key, double value);
+    // A value that is JSON text already (an array of objects).
+    JsonLine& AddRaw(std::string_view key, std::string_view json);
 
     // The object's text, without a line end.
     std::string Text() const;

@@ -52,8 +52,8 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 
 } // namespace
 
-LocalDestination::LocalDestination(std::string path, bool force)
-    : m_path(std::move(path)), m_force(force) {}
+LocalDestination::LocalDestination(std::string path, bool force, bool stageAlways)
+    : m_path(std::move(path)), m_force(force), m_stage(!force || stageAlways) {}
 
 LocalDestination::~LocalDestination() {
     RemoveStaging();
@@ -65,7 +65,7 @@ bool LocalDestination::Exists() const {
 }
 
 bool LocalDestination::Prepare(std::string& error) {
-    if (m_force) {
+    if (!m_stage) {
         m_writePath = m_path;
         return true;
     }
@@ -80,10 +80,11 @@ bool LocalDestination::Prepare(std::string& error) {
 }
 
 bool LocalDestination::Commit(std::string& error) {
-    if (m_force) {
+    if (!m_stage) {
         return true;
     }
-    const int result = RenameNoReplace(m_writePath, m_path);
+    const int result = m_force ? (::rename(m_writePath.c_str(), m_path.c_str()) == 0 ? 0 : errno)
+                               : RenameNoReplace(m_writePath, m_path);
     if (result == EEXIST) {
         error = m_path + " appeared while the copy ran; it was left alone (use --force to "
                          "replace it)";

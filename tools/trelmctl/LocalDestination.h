@@ -3,7 +3,8 @@
 // library writes into a private staging folder beside the destination, and
 // the finished file is moved into place only if the name is still free.
 // With --force the library writes the destination itself (it, too, replaces
-// the old file only once the new one is complete).
+// the old file only once the new one is complete), unless the copy is to be
+// checked before it takes the old file's place: then it is staged as well.
 #pragma once
 
 #include <string>
@@ -12,7 +13,7 @@ namespace trelmctl {
 
 class LocalDestination {
 public:
-    LocalDestination(std::string path, bool force);
+    LocalDestination(std::string path, bool force, bool stageAlways = false);
     // Removes the staging folder and anything left in it.
     ~LocalDestination();
     LocalDestination(const LocalDestination&) = delete;
@@ -35,6 +36,7 @@ private:
 
     std::string m_path;
     bool m_force;
+    bool m_stage;
     std::string m_stagingDir;
     std::string m_writePath;
 };

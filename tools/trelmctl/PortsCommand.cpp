@@ -4,6 +4,11 @@
 #include "PortDiagnosis.h"
 #include "PortLister.h"
 #include "ResultNames.h"
+#include "UsbDetails.h"
+
+#include <climits>
+#include <cstdlib>
+#include <optional>
 
 #include <trelm.h>
 
@@ -18,6 +23,16 @@ struct Probe {
     uint32_t info1 = 0;
     uint32_t info2 = 0;
 };
+
+// The USB adapter behind a port's device, if it is one.
+std::optional<UsbDetails::Details> UsbOf(const std::string& device) {
+    char resolved[PATH_MAX];
+    if (::realpath(device.c_str(), resolved) == nullptr) {
+        return std::nullopt;
+    }
+    const std::string node = resolved;
+    return UsbDetails().Of(node.substr(node.rfind('/') + 1));
+}
 
 } // namespace
 
@@ -58,6 +73,7 @@ void PortsCommand::Run() {
         }
 
         std::string device = port.target.empty() ? port.path : port.target;
+        const auto usb = UsbOf(port.path);
         if (m_reporter.Json()) {
             JsonLine line("port");
             line.Add("port", port.number)
@@ -68,6 +84,14 @@ void PortsCommand::Run() {
                 .Add("state", PortDiagnosis::StateName(finding.state));
             if (!finding.message.empty()) {
                 line.Add("message", finding.message);
+            }
+            if (usb) {
+                line.Add("vendorId", usb->vendorId)
+                    .Add("productId", usb->productId)
+                    .Add("manufacturer", usb->manufacturer)
+                    .Add("product", usb->product)
+                    .Add("serial", usb->serial)
+                    .Add("byId", usb->byId);
             }
             if (probe.tried) {
                 line.Add("answers", probe.result == TRELM_OK)
@@ -99,6 +123,21 @@ void PortsCommand::Run() {
             text += std::string("  no device answers (") + ResultNames::Result(probe.result) + ")";
         }
         m_reporter.Print(text);
+        if (usb) {
+            std::string details = "       USB " + usb->vendorId + ":" + usb->productId;
+            for (const std::string* part : {&usb->manufacturer, &usb->product}) {
+                if (!part->empty()) {
+                    details += " " + *part;
+                }
+            }
+            if (!usb->serial.empty()) {
+                details += ", serial " + usb->serial + " (--port usb:" + usb->serial + ")";
+            }
+            m_reporter.Print(details);
+            if (!usb->byId.empty()) {
+                m_reporter.Print("       " + usb->byId);
+            }
+        }
     }
 }
 

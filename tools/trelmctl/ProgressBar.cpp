@@ -103,6 +103,14 @@ void ProgressBar::Update(uint64_t doneBytes, bool final) {
         return;
     }
     m_lastDraw = now;
+    if (m_feedFd >= 0) {
+        const std::string line =
+            std::to_string(doneBytes) + " " + std::to_string(m_total) + " " + m_label + "\n";
+        // A lost update only delays the bar; the worker never waits for it.
+        [[maybe_unused]] const ssize_t written = ::write(m_feedFd, line.data(), line.size());
+        m_drawn = true;
+        return;
+    }
     const double elapsed = std::chrono::duration<double>(now - m_start).count();
     const std::string line = Render(m_label, doneBytes, m_total, elapsed, TerminalWidth());
     std::fprintf(stderr, "\r%s\033[K", line.c_str());
@@ -111,6 +119,11 @@ void ProgressBar::Update(uint64_t doneBytes, bool final) {
 }
 
 void ProgressBar::Clear() {
+    if (m_drawn && m_feedFd >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(m_feedFd, "-\n", 2);
+        m_drawn = false;
+        return;
+    }
     if (m_drawn) {
         std::fprintf(stderr, "\r\033[K");
         std::fflush(stderr);

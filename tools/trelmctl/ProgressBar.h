@@ -12,7 +12,16 @@ namespace trelmctl {
 class ProgressBar {
 public:
     explicit ProgressBar(bool enabled) : m_enabled(enabled) {}
+    // A bar drawn by another process: each update goes to `feedFd` as a line
+    // "DONE TOTAL LABEL", a cleared bar as "-" (a worker of several devices
+    // feeds the process that draws one bar per device).
+    static ProgressBar Feeding(int feedFd) {
+        ProgressBar bar(true);
+        bar.m_feedFd = feedFd;
+        return bar;
+    }
     ~ProgressBar() { Clear(); }
+    ProgressBar(ProgressBar&&) = default;
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
 
@@ -34,6 +43,7 @@ public:
 
 private:
     bool m_enabled;
+    int m_feedFd = -1;
     bool m_drawn = false;
     std::string m_label;
     uint64_t m_total = 0;

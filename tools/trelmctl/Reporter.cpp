@@ -28,6 +28,16 @@ Reporter::Failure Reporter::Local(uint32_t result, std::string detail) {
     return failure;
 }
 
+Reporter::Failure Reporter::VerifyMismatch(std::string detail) {
+    Failure failure = Local(kVerifyExit, std::move(detail));
+    failure.error = "verify";
+    return failure;
+}
+
+const char* Reporter::ResultName(uint32_t result) {
+    return result == kVerifyExit ? "TRELMCTL_VERIFY_FAILED" : ResultNames::Result(result);
+}
+
 std::string Reporter::FailureText(const Failure& failure) {
     std::string text =
         failure.detail.empty() ? ResultNames::Describe(failure.result) : failure.detail;
@@ -37,8 +47,8 @@ std::string Reporter::FailureText(const Failure& failure) {
     if (failure.linkStatus != TRELM_LINK_OK) {
         text += std::string(" [") + ResultNames::LinkStatus(failure.linkStatus) + "]";
     }
-    return text + " (" + ResultNames::Result(failure.result) + ", code " +
-           std::to_string(failure.result) + ")";
+    return text + " (" + ResultName(failure.result) + ", code " + std::to_string(failure.result) +
+           ")";
 }
 
 void Reporter::Record(int status) {
@@ -57,9 +67,12 @@ void Reporter::Emit(const JsonLine& line) const {
 }
 
 void Reporter::AddFailureFields(JsonLine& line, const Failure& failure) const {
-    line.Add("ok", false)
-        .Add("result", failure.result)
-        .Add("resultName", ResultNames::Result(failure.result))
+    line.Add("ok", false);
+    if (!failure.error.empty()) {
+        line.Add("error", failure.error);
+    }
+    line.Add("result", failure.result)
+        .Add("resultName", ResultName(failure.result))
         .Add("deviceError", failure.deviceError)
         .Add("deviceErrorName", ResultNames::DeviceError(failure.deviceError))
         .Add("linkStatus", failure.linkStatus)

@@ -21,9 +21,14 @@ public:
         uint32_t deviceError = 27;
         uint32_t linkStatus = 0;
         std::string detail;
+        // The tool's own kind of failure for scripts ("verify"); empty for
+        // the library's.
+        std::string error;
     };
 
     static constexpr int kUsageExit = 64;
+    // A file whose copy differs from the original when read back.
+    static constexpr int kVerifyExit = 20;
 
     Reporter(bool json, bool quiet) : m_json(json), m_quiet(quiet) {}
 
@@ -35,6 +40,10 @@ public:
     static Failure FromLibrary(uint32_t result, std::string detail = {});
     // A failure the tool found itself, before or instead of a library call.
     static Failure Local(uint32_t result, std::string detail);
+    // A read-back that differs from what was copied.
+    static Failure VerifyMismatch(std::string detail);
+    // The name of a result code, the tool's own (20) included.
+    static const char* ResultName(uint32_t result);
 
     // A line of data for standard output (text mode).
     void Print(const std::string& text) const;

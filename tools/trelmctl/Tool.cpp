@@ -3,12 +3,16 @@
 #include "CancelSignal.h"
 #include "CommandLine.h"
 #include "DeviceCommands.h"
+#include "FleetCommand.h"
+#include "PortAlias.h"
 #include "PortsCommand.h"
 #include "ProgressBar.h"
 #include "Reporter.h"
+#include "WatchCommand.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <unistd.h>
 
 #ifndef TRELMCTL_VERSION
@@ -39,14 +43,37 @@ int Tool::Run(const std::vector<std::string>& args) {
     if (line.tracePath) {
         ::setenv("TRELM_TRACE", line.tracePath->c_str(), 1);
     }
+    const bool terminal = !line.quiet && ::isatty(STDERR_FILENO) != 0;
+    if (line.command != CommandLine::Command::Ports && line.ManyDevices()) {
+        // Stop signals are passed on to the workers, one per device.
+        CancelSignal::InstallCounting();
+        return line.watch ? WatchCommand(line).Run(terminal) : FleetCommand(line).Run(terminal);
+    }
     CancelSignal::Install();
 
     if (line.command == CommandLine::Command::Ports) {
         PortsCommand(line, reporter).Run();
-    } else {
-        ProgressBar bar(!line.quiet && ::isatty(STDERR_FILENO) != 0);
-        DeviceCommands(line, reporter, bar).Run();
+        return reporter.ExitStatus();
     }
+    CommandLine single = line;
+    PortAlias alias;
+    if (!line.portItems.empty() &&
+        line.portItems.front().kind != CommandLine::PortItem::Kind::Number) {
+        // A device path or a USB serial number: a COM number of its own.
+        std::set<unsigned> taken;
+        Fleet::Target target;
+        std::string error;
+        if (!alias.Resolve(line.portItems.front(), taken, target, error)) {
+            reporter.UsageError("--port: " + error);
+            return reporter.ExitStatus();
+        }
+        if (!target.portsDir.empty()) {
+            ::setenv("TRELM_PORTS", target.portsDir.c_str(), 1);
+        }
+        single.port = target.number;
+    }
+    ProgressBar bar(terminal);
+    DeviceCommands(single, reporter, bar).Run();
     return reporter.ExitStatus();
 }
 

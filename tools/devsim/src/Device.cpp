@@ -29,6 +29,8 @@ bool applies(const Fault& fault, uint16_t code) {
         return code == cmd::CreateNvFileDataPacket;
     case Fault::Action::Status:
         return CommandTable::replyHasStatus(code);
+    case Fault::Action::Flip:
+        return code == cmd::CreateNvFileStoreFile || code == cmd::ReadNvFileDataPacket;
     default:
         return true;
     }
@@ -234,7 +236,7 @@ Device::Reply Device::execute(uint16_t code, std::span<const uint8_t> payload, c
     case cmd::CreateNvFileDataPacket:
         return onCreatePacket(code, payload, fault);
     case cmd::CreateNvFileStoreFile:
-        return onStore(code);
+        return onStore(code, fault);
     case cmd::DeleteNvFile:
         return onDelete(code, payload, false);
     case cmd::DeleteWriteProtectedNvFile:
@@ -458,6 +460,13 @@ Device::Reply Device::onReadPacket(uint16_t code, std::span<const uint8_t> paylo
     r.payload.push_back(static_cast<uint8_t>(count));
     r.payload.insert(r.payload.end(), data.begin() + static_cast<std::ptrdiff_t>(offset),
                      data.begin() + static_cast<std::ptrdiff_t>(offset + count));
+    // Data read wrongly from the store: the packet (and its checksum) is
+    // whole, but one of its bytes differs from the file.
+    if (fault != nullptr && fault->action() == Fault::Action::Flip && count > 0) {
+        const std::size_t at = r.payload.size() - count +
+                               std::min(static_cast<std::size_t>(fault->value()), count - 1);
+        r.payload[at] = static_cast<uint8_t>(~r.payload[at]);
+    }
     return r;
 }
 
@@ -542,7 +551,7 @@ Device::Reply Device::onCreatePacket(uint16_t code, std::span<const uint8_t> pay
     return r;
 }
 
-Device::Reply Device::onStore(uint16_t code) {
+Device::Reply Device::onStore(uint16_t code, const Fault* fault) {
     if (!create_) {
         return statusOnly(code, status::FileIsNotOpen);
     }
@@ -550,6 +559,13 @@ Device::Reply Device::onStore(uint16_t code) {
     create_.reset();
     if (flow.nextPacket < packetsFor(flow.file.data.size(), PacketSize)) {
         return statusOnly(code, status::WriteError); // incomplete: discarded
+    }
+    // A store that goes wrong without the device noticing: one byte of the
+    // kept data differs from what arrived.
+    std::vector<uint8_t>& data = flow.file.data;
+    if (fault != nullptr && fault->action() == Fault::Action::Flip && !data.empty()) {
+        const std::size_t at = std::min(static_cast<std::size_t>(fault->value()), data.size() - 1);
+        data[at] = static_cast<uint8_t>(~data[at]);
     }
     switch (store_.add(std::move(flow.file))) {
     case FileStore::AddResult::Added:

@@ -20,7 +20,7 @@ struct ActionName {
     bool needsArgument;
 };
 
-constexpr std::array<ActionName, 13> ActionNames{{
+constexpr std::array<ActionName, 14> ActionNames{{
     {Fault::Action::Nak, "nak", false, false},
     {Fault::Action::Word, "word", true, true},
     {Fault::Action::Silent, "silent", false, false},
@@ -34,6 +34,7 @@ constexpr std::array<ActionName, 13> ActionNames{{
     {Fault::Action::HangUp, "hangup", false, false},
     {Fault::Action::Delay, "delay", true, true},
     {Fault::Action::Baud, "baud", true, true},
+    {Fault::Action::Flip, "flip", true, false},
 }};
 
 std::string lower(std::string_view text) {
@@ -232,6 +233,9 @@ std::optional<Fault> Fault::parse(std::string_view text, std::string* error) {
     case Action::Baud:
         ok = parseNumber(argument, 10000000, value) && value >= 1;
         break;
+    case Action::Flip:
+        ok = !hasArgument || parseNumber(argument, 65534, value);
+        break;
     default:
         break;
     }
@@ -271,6 +275,12 @@ std::optional<Fault> Fault::parse(std::string_view text, std::string* error) {
         case Action::Status:
             if (!CommandTable::replyHasStatus(code)) {
                 problem = who + "'s reply has no status byte";
+            }
+            break;
+        case Action::Flip:
+            if (code != cmd::CreateNvFileStoreFile && code != cmd::ReadNvFileDataPacket) {
+                problem = "only CREATE_NV_FILE_STORE_FILE and READ_NV_FILE_DATA_PACKET carry file "
+                          "data that can be changed";
             }
             break;
         default:
@@ -350,6 +360,7 @@ std::string Fault::toText() const {
     case Action::Status:
     case Action::Delay:
     case Action::Baud:
+    case Action::Flip:
         text += ':' + std::to_string(value_);
         break;
     default:

@@ -154,7 +154,7 @@ private:
     Reply onReadTerminate(std::span<const uint8_t> payload);
     Reply onCreate(uint16_t code, std::span<const uint8_t> payload);
     Reply onCreatePacket(uint16_t code, std::span<const uint8_t> payload, const Fault* fault);
-    Reply onStore(uint16_t code);
+    Reply onStore(uint16_t code, const Fault* fault);
     Reply onListOpen(uint16_t code, bool seeHidden);
     Reply onListPacket(uint16_t code, std::span<const uint8_t> payload, const Fault* fault);
     Reply onListEnd(uint16_t code);

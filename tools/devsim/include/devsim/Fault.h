@@ -38,6 +38,9 @@ public:
         HangUp,       // hangup: the line is closed instead of answering
         Delay,        // delay:MS: the answer is sent MS milliseconds late
         Baud,         // baud:N: the answer is paced at N baud
+        Flip,         // flip[:N]: a stored file keeps byte N (default 0; the last byte of
+                      // a shorter file) inverted, the store answered as a success; or a
+                      // read data packet carries its byte N inverted (checksum intact)
     };
 
     // Parses the text form. On failure returns nullopt and, if error is given,
