@@ -191,6 +191,9 @@ void Watcher::OnEnded() {
             continue;
         }
         if (!it->second.present) {
+            // Pulled out while (or just after) its command ran: it was
+            // handled and is gone now.
+            Event(it->first, "gone", "the device has gone");
             m_ports.erase(it);
             continue;
         }
