@@ -24,6 +24,7 @@ if [ ! -f "$demo/quarnloader.ini" ]; then
     sed -e 's/^STATUS=.*/STATUS=1/' \
         -e "s|^LOCAL_PATH=.*|LOCAL_PATH=$demo/local|" \
         -e "s/^COM_PORT=.*/COM_PORT=$com/" \
+        -e "s/^COM_BAUD=.*/COM_BAUD=115200/" \
         resources/quarnloader.ini > "$demo/quarnloader.ini"
     cp resources/samples/local/* "$demo/local/"
 fi
@@ -33,8 +34,13 @@ seeds=()
 if [ -z "$(ls -A "$demo/device")" ]; then
     for f in resources/samples/device/*; do seeds+=(--seed "$f"); done
 fi
+# The emulated line runs at the baud rate of the settings, so a copy takes
+# the time it takes on a real line and the progress window shows.
+baud=$(sed -n 's/^COM_BAUD=\([0-9][0-9]*\).*/\1/p' "$demo/quarnloader.ini" | head -n 1)
+pace=()
+if [ -n "$baud" ]; then pace=(--baud "$baud"); fi
 "$root/build/tools/devsim/trelm-devsim" --ports-dir "$demo/ports" --com "$com" \
-    --store "$demo/device" "${seeds[@]}" &
+    --store "$demo/device" "${pace[@]}" "${seeds[@]}" &
 devsim=$!
 trap 'kill "$devsim" 2>/dev/null; wait "$devsim" 2>/dev/null || true' EXIT
 sleep 0.5

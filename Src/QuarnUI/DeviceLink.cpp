@@ -145,6 +145,8 @@ DeviceLink::Listing DeviceLink::ReadListingNow(bool extended) {
         return listing;
     }
     listing.deviceAnswered = true;
+    listing.infoValue1 = value1;
+    listing.infoValue2 = value2;
 
     TRELM_FILE_INFO record = EmptyRecord();
     std::uint32_t count = 0;

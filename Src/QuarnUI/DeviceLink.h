@@ -59,8 +59,10 @@ public:
         // The library result of the call that ended the walk; 0 after a
         // complete walk.
         TRELM_Result result = TRELM_OK;
-        // The device answered the information query.
+        // The device answered the information query, with these two values.
         bool deviceAnswered = false;
+        std::uint32_t infoValue1 = 0;
+        std::uint32_t infoValue2 = 0;
         // The listing was started (the device sent its file count).
         bool listed = false;
         // The number of files the device reported.

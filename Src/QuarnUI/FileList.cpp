@@ -8,8 +8,12 @@
 #include "csort.h"
 
 #include <QContextMenuEvent>
+#include <QDataStream>
+#include <QDrag>
+#include <QDragEnterEvent>
 #include <QItemSelection>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 
 #include <algorithm>
@@ -65,6 +69,13 @@ FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     setIconSize(QSize(16, 16));
     setContextMenuPolicy(Qt::DefaultContextMenu);
     connect(sortHeader, &QHeaderView::sectionClicked, this, &FileList::SortByColumn);
+    // Rows are dragged to the other pane or out to the desktop; drops are
+    // judged by the main window (SetDropHandler).
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::CopyAction);
+    setDropIndicatorShown(false);
 }
 
 FileList::~FileList() = default;
@@ -365,4 +376,129 @@ void FileList::contextMenuEvent(QContextMenuEvent* event) {
     if (chosen != nullptr) {
         RunCommand(chosen->data().toInt());
     }
+}
+
+// ---- Drag and drop ------------------------------------------------------
+
+QString FileList::LocalRowsFormat() {
+    return QStringLiteral("application/x-quarnloader-local-files");
+}
+
+QString FileList::DeviceRowsFormat() {
+    return QStringLiteral("application/x-quarnloader-device-files");
+}
+
+QStringList FileList::DraggedNames(const QMimeData* data, const QString& format) {
+    QStringList names;
+    if (data == nullptr || !data->hasFormat(format)) {
+        return names;
+    }
+    // A file name may hold any character but "/" and NUL, line ends too, so
+    // the names travel as a serialized list.
+    QDataStream stream(data->data(format));
+    stream >> names;
+    if (stream.status() != QDataStream::Ok) {
+        names.clear();
+    }
+    return names;
+}
+
+QStringList FileList::SelectedNames() const {
+    QStringList names;
+    for (int row : SelectedRows()) {
+        names.append(RowText(row, 0));
+    }
+    return names;
+}
+
+void FileList::SetDropHandler(DropHandler handler) {
+    dropHandler = std::move(handler);
+}
+
+QMimeData* FileList::DragData() const {
+    return nullptr;
+}
+
+QSize FileList::sizeHint() const {
+    return preferredSize.isValid() ? preferredSize : QTreeWidget::sizeHint();
+}
+
+std::int64_t FileList::TotalBytes() const {
+    std::int64_t total = 0;
+    for (int row = 0; row < RowCount(); ++row) {
+        total += RowItemData(row);
+    }
+    return total;
+}
+
+int FileList::FindRow(const QString& name) const {
+    for (int row = 0; row < RowCount(); ++row) {
+        if (RowText(row, 0) == name) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+void FileList::startDrag(Qt::DropActions /*supportedActions*/) {
+    QMimeData* data = DragData();
+    if (data == nullptr) {
+        return;
+    }
+    // Always a copy: a file manager must never move a file away from here.
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->setPixmap(StripImage(ImageDocument).pixmap(iconSize()));
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
+}
+
+void FileList::dragEnterEvent(QDragEnterEvent* event) {
+    if (dropHandler && dropHandler(event->mimeData(), false)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void FileList::dragMoveEvent(QDragMoveEvent* event) {
+    // The whole pane is one target: where over it the data is held does
+    // not matter.
+    if (dropHandler && dropHandler(event->mimeData(), false)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void FileList::dropEvent(QDropEvent* event) {
+    if (!dropHandler || !dropHandler(event->mimeData(), false)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // The copy starts once the drag has ended, so its questions and its
+    // progress window do not run inside the drag.
+    const QMimeData* data = event->mimeData();
+    auto* kept = new QMimeData;
+    kept->setParent(this);
+    for (const QString& format : data->formats()) {
+        if (format == QLatin1String("text/uri-list") && data->hasFormat(DeviceRowsFormat())) {
+            // A drag of device rows makes its files only when a file
+            // manager asks for them.
+            continue;
+        }
+        kept->setData(format, data->data(format));
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, kept] {
+            if (dropHandler) {
+                dropHandler(kept, true);
+            }
+            delete kept;
+        },
+        Qt::QueuedConnection);
 }

@@ -8,7 +8,9 @@
 #include <QTreeWidget>
 
 #include <cstdint>
+#include <functional>
 
+class QMimeData;
 class SortHeaderCtrl;
 
 // One file pane of the main window: a report-style list with the columns
@@ -73,6 +75,30 @@ public:
 
     SortHeaderCtrl* SortHeader() const { return sortHeader; }
 
+    // ---- Drag and drop ----
+    // The formats a drag of rows carries between the two panes: the names of
+    // the rows (a serialized QStringList).
+    static QString LocalRowsFormat();
+    static QString DeviceRowsFormat();
+    // The names a drag of the other pane carries in `format`; empty when
+    // `data` holds none.
+    static QStringList DraggedNames(const QMimeData* data, const QString& format);
+    // Decides about data dragged over the list: answers whether it may be
+    // dropped now, and with `drop` set also takes it. Without a handler the
+    // list takes no drops.
+    using DropHandler = std::function<bool(const QMimeData* data, bool drop)>;
+    void SetDropHandler(DropHandler handler);
+    // What a drag of the selected rows carries; nullptr when no row is
+    // selected. The caller owns the result.
+    virtual QMimeData* DragData() const;
+    // The size the window first lays the list out with.
+    void SetPreferredSize(QSize size) { preferredSize = size; }
+    QSize sizeHint() const override;
+    // The sum of the rows' item data, their file sizes.
+    std::int64_t TotalBytes() const;
+    // The first row whose file name is `name`; -1 when there is none.
+    int FindRow(const QString& name) const;
+
     // Rows by index, in list order.
     int RowCount() const { return topLevelItemCount(); }
     QString RowText(int row, int column) const;
@@ -122,7 +148,14 @@ protected:
     // does not confirm.
     bool ConfirmDelete(const QList<int>& selected);
 
+    // The names of the selected rows, in list order.
+    QStringList SelectedNames() const;
+
     void paintEvent(QPaintEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void selectionChanged(const QItemSelection& selected,
                           const QItemSelection& deselected) override;
@@ -133,4 +166,6 @@ private:
     MainWindowMessages* owner = nullptr;
     SortHeaderCtrl* sortHeader = nullptr;
     bool imagesConfigured = false;
+    DropHandler dropHandler;
+    QSize preferredSize;
 };

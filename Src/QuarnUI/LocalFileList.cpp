@@ -9,14 +9,18 @@
 #include "TextKeys.h"
 
 #include <QApplication>
+#include <QDataStream>
+#include <QIODevice>
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
+#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
@@ -476,6 +480,24 @@ void LocalFileList::ToggleMark(QTreeWidgetItem* row, int column) {
         return;
     }
     SetCellImage(row, column, image.toInt() == ImageTicked ? ImageEmptyBox : ImageTicked);
+}
+
+QMimeData* LocalFileList::DragData() const {
+    const QStringList names = SelectedNames();
+    if (names.isEmpty()) {
+        return nullptr;
+    }
+    auto* data = new QMimeData;
+    QByteArray encoded;
+    QDataStream stream(&encoded, QIODevice::WriteOnly);
+    stream << names;
+    data->setData(LocalRowsFormat(), encoded);
+    QList<QUrl> urls;
+    for (const QString& name : names) {
+        urls.append(QUrl::fromLocalFile(folder + name));
+    }
+    data->setUrls(urls);
+    return data;
 }
 
 void LocalFileList::keyPressEvent(QKeyEvent* event) {

@@ -45,6 +45,9 @@ public:
     // In service mode the two mark columns follow the columns of `heading`.
     bool SetColumns(const QString& heading) override;
     // The folder listed last, ending with "/".
+    // A drag of the selected rows: their names for the device pane and the
+    // files themselves for a file manager (always as a copy).
+    QMimeData* DragData() const override;
     QString GetFolder() const { return folder; }
     // Writes the marks of all rows into the library (in memory). True
     // outside service mode; false when a row's marks cannot be read.

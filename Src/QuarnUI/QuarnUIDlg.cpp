@@ -1,8 +1,10 @@
 #include "QuarnUIDlg.h"
 
 #include "About.h"
+#include "ByteSize.h"
 #include "ComPortSelector.h"
 #include "DebugLog.h"
+#include "DeviceDragData.h"
 #include "DlgQuit.h"
 #include "FileInfo.h"
 #include "LocalFileList.h"
@@ -11,6 +13,7 @@
 #include "RunOnce.h"
 #include "SettingsKeys.h"
 #include "Splash.h"
+#include "SystemError.h"
 #include "TargetFileList.h"
 #include "TextKeys.h"
 #include "WaitAny.h"
@@ -19,7 +22,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDataStream>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -28,15 +33,21 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <QStyle>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -130,10 +141,11 @@ const char* ProgramErrorKey(int code) {
 QuarnUIDlg::QuarnUIDlg(QWidget* parent)
     : QDialog(parent), m_startupFolder(QDir::currentPath() + u'/') {
     setObjectName(QStringLiteral("quarnUIDlg"));
-    // A title bar with the window menu, minimize and close; no resizing.
+    // A title bar with the window menu, minimize, maximize and close; the
+    // window can be resized and the two panes grow with it.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     m_icon = QIcon(QStringLiteral(":/icons/app.svg"));
     m_link = std::make_unique<DeviceLink>();
     connect(m_link.get(), &DeviceLink::BusyChanged, this, &QuarnUIDlg::OnLinkBusyChanged);
@@ -141,6 +153,12 @@ QuarnUIDlg::QuarnUIDlg(QWidget* parent)
     CreateControls();
     m_targetList->SetLink(m_link.get());
     m_targetList->SetLoadObserver([this](int result) { OnDeviceListLoaded(result); });
+    m_targetList->SetDropHandler(
+        [this](const QMimeData* data, bool drop) { return DropOnDevice(data, drop); });
+    m_localList->SetDropHandler(
+        [this](const QMimeData* data, bool drop) { return DropOnLocal(data, drop); });
+    m_targetList->SetExporter(
+        [this](const QStringList& names) { return ExportDeviceFiles(names); });
     waitTimer = new QTimer(this);
     waitTimer->setInterval(250);
     connect(waitTimer, &QTimer::timeout, this, &QuarnUIDlg::UpdateWaitLine);
@@ -182,21 +200,30 @@ void QuarnUIDlg::CreateControls() {
     deviceLabel = new QLabel(this);
     deviceLabel->setObjectName(QStringLiteral("ctl1003"));
     deviceLabel->setAlignment(Qt::AlignCenter);
-    deviceLabel->setFixedSize(units.X(237), units.Y(11));
+    deviceLabel->setFixedHeight(units.Y(11));
+    // The labels follow their pane's width; the path is fitted to it.
+    deviceLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     localLabel = new QLabel(this);
     localLabel->setObjectName(QStringLiteral("ctl1002"));
     localLabel->setAlignment(Qt::AlignCenter);
-    localLabel->setFixedSize(units.X(237), units.Y(11));
+    localLabel->setFixedHeight(units.Y(11));
+    localLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
+    // The lists start at the size of the classic layout and grow with the
+    // window.
+    const QSize listSize(units.X(240), units.Y(190));
+    const QSize listMinimum(units.X(100), units.Y(60));
     m_targetList = new TargetFileList(this);
     m_targetList->setObjectName(QStringLiteral("ctl1005"));
-    m_targetList->setFixedSize(units.X(240), units.Y(190));
+    m_targetList->SetPreferredSize(listSize);
+    m_targetList->setMinimumSize(listMinimum);
     m_targetList->SetOwner(this);
 
     m_localList = new LocalFileList(this);
     m_localList->setObjectName(QStringLiteral("ctl1000"));
-    m_localList->setFixedSize(units.X(240), units.Y(190));
+    m_localList->SetPreferredSize(listSize);
+    m_localList->setMinimumSize(listMinimum);
     m_localList->SetOwner(this);
 
     const QSize buttonSize(units.X(37), units.Y(24));
@@ -225,37 +252,72 @@ void QuarnUIDlg::CreateControls() {
     connect(okButton, &QPushButton::clicked, this, &QuarnUIDlg::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QuarnUIDlg::reject);
 
-    // Device list left, the two buttons between, local list right; the
-    // buttons stand 24 and 53 units below the lists' top edge.
-    auto* buttons = new QVBoxLayout;
+    // Device pane left, the two buttons between, local pane right, in a
+    // splitter; the buttons stand 24 and 53 units below the lists' top edge.
+    const auto pane = [this, &units](QLabel* label, FileList* list, const char* name) {
+        auto* widget = new QWidget(this);
+        widget->setObjectName(QLatin1String(name));
+        auto* column = new QVBoxLayout(widget);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(units.Y(3));
+        column->addWidget(label);
+        column->addWidget(list, 1);
+        return widget;
+    };
+    QWidget* devicePane = pane(deviceLabel, m_targetList, "devicePane");
+    QWidget* localPane = pane(localLabel, m_localList, "localPane");
+    auto* buttonPane = new QWidget(this);
+    buttonPane->setObjectName(QStringLiteral("buttonPane"));
+    auto* buttons = new QVBoxLayout(buttonPane);
     buttons->setContentsMargins(0, 0, 0, 0);
     buttons->setSpacing(units.Y(5));
-    buttons->addSpacing(units.Y(24));
+    buttons->addSpacing(units.Y(11) + units.Y(3) + units.Y(24));
     buttons->addWidget(m_btnToDevice);
     buttons->addWidget(m_btnFromDevice);
     buttons->addStretch();
+    buttonPane->setFixedWidth(buttonSize.width());
 
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(units.X(2), units.Y(5), units.X(3), units.Y(14) - units.Y(11));
-    grid->setHorizontalSpacing(units.X(3));
-    grid->setVerticalSpacing(units.Y(3));
-    grid->addWidget(deviceLabel, 0, 0, Qt::AlignCenter);
-    grid->addWidget(localLabel, 0, 2, Qt::AlignCenter);
-    grid->addWidget(m_targetList, 1, 0);
-    grid->addLayout(buttons, 1, 1);
-    grid->addWidget(m_localList, 1, 2);
-    // The line that says what the program waits for takes the room below
-    // the lists, so the window keeps its size when it shows.
-    waitLine = new QLabel(this);
+    splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("splitter"));
+    splitter->setChildrenCollapsible(false);
+    splitter->setHandleWidth(units.X(3));
+    splitter->addWidget(devicePane);
+    splitter->addWidget(buttonPane);
+    splitter->addWidget(localPane);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    splitter->setStretchFactor(2, 1);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(units.X(2), units.Y(5), units.X(3), 0);
+    root->setSpacing(units.Y(3));
+    root->addWidget(splitter, 1);
+
+    // The status bar: the device pane's files, the connection (or what the
+    // program waits for) and the local pane's files.
+    statusBar = new QStatusBar(this);
+    statusBar->setObjectName(QStringLiteral("statusBar"));
+    statusBar->setSizeGripEnabled(true);
+    statusDeviceFiles = new QLabel(statusBar);
+    statusDeviceFiles->setObjectName(QStringLiteral("statusDeviceFiles"));
+    statusConnection = new QLabel(statusBar);
+    statusConnection->setObjectName(QStringLiteral("statusConnection"));
+    statusConnection->setTextFormat(Qt::PlainText);
+    waitLine = new QLabel(statusBar);
     waitLine->setObjectName(QStringLiteral("waitLine"));
-    waitLine->setFixedHeight(units.Y(11) - units.Y(3));
     waitLine->setTextFormat(Qt::PlainText);
-    grid->addWidget(waitLine, 2, 0, 1, 3);
-    grid->setSizeConstraint(QLayout::SetFixedSize);
+    waitLine->hide();
+    statusLocalFiles = new QLabel(statusBar);
+    statusLocalFiles->setObjectName(QStringLiteral("statusLocalFiles"));
+    statusBar->addWidget(statusDeviceFiles);
+    statusBar->addWidget(statusConnection, 1);
+    statusBar->addWidget(waitLine, 1);
+    statusBar->addPermanentWidget(statusLocalFiles);
+    root->addWidget(statusBar);
 
     m_menu = new QMenuBar(this);
     m_menu->setObjectName(QStringLiteral("menu"));
-    grid->setMenuBar(m_menu);
+    root->setMenuBar(m_menu);
 }
 
 void QuarnUIDlg::SetFatalExit(std::function<void(int)> handler) {
@@ -310,12 +372,18 @@ void QuarnUIDlg::ShowMessage(const QString& text, Prompter::Icon icon) {
 }
 
 bool QuarnUIDlg::OnInitDialog() {
-    // 1. Hidden and without redrawing until the menu is built; centred.
+    // 1. Hidden and without redrawing until the menu is built; centred, at
+    // the classic size as far as the screen has room for it.
     hide();
     setUpdatesEnabled(false);
     adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
+        const QRect available = screen->availableGeometry();
+        // Room for the frame and the title bar, which the window manager
+        // adds around the window.
+        const QSize room = available.size() - QSize(16, 48);
+        resize(size().boundedTo(room).expandedTo(minimumSizeHint()));
+        move(available.center() - rect().center());
     }
     setWindowIcon(m_icon);
     m_btnToDevice->setIcon(QIcon(QStringLiteral(":/icons/to_device.svg")));
@@ -327,6 +395,8 @@ bool QuarnUIDlg::OnInitDialog() {
         FatalExit(1);
         return false;
     }
+    // Where the window was and how it was divided when it was last closed.
+    RestoreWindowState();
 
     // 3. The language file.
     if (!LoadLanguageFile()) {
@@ -450,12 +520,13 @@ void QuarnUIDlg::BuildMenu() {
             action->deleteLater();
         }
     }
-    auto addItem = [this](QMenu* menu, const char* key, int command) {
+    auto addItem = [this](QMenu* menu, const char* key, int command) -> QAction* {
         QAction* action = menu != nullptr ? menu->addAction(m_langReader.GetText(Text(key)))
                                           : m_menu->addAction(m_langReader.GetText(Text(key)));
         action->setObjectName(QStringLiteral("cmd%1").arg(command));
         action->setData(command);
         connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+        return action;
     };
     QMenu* file = m_menu->addMenu(m_langReader.GetText(Text(TextKeys::MNU_FILE)));
     file->setObjectName(QStringLiteral("menuFile"));
@@ -464,7 +535,12 @@ void QuarnUIDlg::BuildMenu() {
     tools->setObjectName(QStringLiteral("menuTools"));
     addItem(tools, TextKeys::MNU_TOOLS_OPTIONS, ID_TOOLS_OPTIONS);
     addItem(tools, TextKeys::MNU_TOOLS_FILES, ID_TOOLS_FILES);
-    addItem(nullptr, TextKeys::MNU_REFRESH, ID_REFRESH);
+    // Refresh is F5, as in the file managers; the menu bar names the key.
+    QAction* refresh = addItem(nullptr, TextKeys::MNU_REFRESH, ID_REFRESH);
+    refresh->setShortcut(QKeySequence(Qt::Key_F5));
+    refresh->setShortcutContext(Qt::WindowShortcut);
+    refresh->setText(refresh->text() + QStringLiteral("  (") +
+                     refresh->shortcut().toString(QKeySequence::NativeText) + u')');
     addItem(nullptr, TextKeys::MNU_ABOUT, ID_ABOUT);
     setUpdatesEnabled(true);
 }
@@ -539,7 +615,7 @@ void QuarnUIDlg::Connect() {
                          m_port = static_cast<int>(open.foundPort);
                          WriteSetting(COM_SETUP, COM_PORT, QString::number(open.foundPort));
                      }
-                     m_targetList->SetColumns(BuildHeading());
+                     SetDeviceColumns();
                      StartDeviceQuery();
                  });
 }
@@ -592,7 +668,7 @@ void QuarnUIDlg::RefreshLocalList() {
 
 void QuarnUIDlg::RefreshDeviceList(const DeviceLink::Listing* listing) {
     m_targetList->DeleteAllRows();
-    m_targetList->SetColumns(BuildHeading());
+    SetDeviceColumns();
     const auto shown = [this](int result) {
         if (result == 0 || result == TargetFileList::NoFiles) {
             return;
@@ -713,6 +789,7 @@ void QuarnUIDlg::OnLinkBusyChanged(bool busy) {
         QMetaObject::invokeMethod(this, &QuarnUIDlg::RunHeldBack, Qt::QueuedConnection);
     }
     UpdateWaitLine();
+    UpdateStatusBar();
 }
 
 void QuarnUIDlg::RunHeldBack() {
@@ -732,6 +809,8 @@ void QuarnUIDlg::UpdateWaitLine() {
         if (!waitLine->text().isEmpty()) {
             waitLine->clear();
         }
+        waitLine->hide();
+        statusConnection->show();
         return;
     }
     const QString format =
@@ -742,6 +821,9 @@ void QuarnUIDlg::UpdateWaitLine() {
     if (waitLine->text() != text) {
         waitLine->setText(text);
     }
+    // The wait takes the connection's place in the status bar.
+    statusConnection->hide();
+    waitLine->show();
 }
 
 // ---- Activation --------------------------------------------------------
@@ -839,6 +921,7 @@ void QuarnUIDlg::reject() {
     if (!quit) {
         return;
     }
+    SaveWindowState();
     // A copy under way stops at its next packet; the end of the program
     // does not wait for a device that stays silent (see DeviceLink).
     m_link->RequestCancel();
@@ -935,10 +1018,15 @@ void QuarnUIDlg::CopyToDevice() {
         quarnDebug("%s", "No items were selected!\n");
         return;
     }
+    RunCopyToDevice(LocalRowFiles(selected));
+}
+
+QList<QuarnUIDlg::CopyFile> QuarnUIDlg::LocalRowFiles(const QList<int>& rows) const {
     // The names and marks are read before anything else happens, so the run
     // copies what was selected when it started.
-    CopyRun run;
-    for (int row : selected) {
+    QList<CopyFile> files;
+    const QString folder = m_localList->GetFolder();
+    for (int row : rows) {
         CopyFile file;
         if (m_localList->serviceMode) {
             if (m_localList->SubItemImage(row, LocalFileList::HiddenColumn) ==
@@ -951,15 +1039,20 @@ void QuarnUIDlg::CopyToDevice() {
             }
         }
         file.name = m_localList->RowText(row, 0);
-        run.files.append(file);
+        file.localPath = folder + file.name;
+        files.append(file);
     }
-    run.folder = m_localList->GetFolder();
-    if (!m_link->BeginOperation()) {
+    return files;
+}
+
+void QuarnUIDlg::RunCopyToDevice(const QList<CopyFile>& files) {
+    if (files.isEmpty() || !m_link->BeginOperation()) {
         QApplication::beep();
         return;
     }
     m_link->ClearCancel();
-    m_copy = run;
+    m_copy = CopyRun();
+    m_copy.files = files;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     // One progress window for the whole run.
     OpenProgress();
@@ -972,7 +1065,7 @@ void QuarnUIDlg::CopyToDeviceNext() {
         return;
     }
     const CopyFile file = m_copy.files.at(m_copy.next);
-    const QString localPath = m_copy.folder + file.name;
+    const QString localPath = file.localPath;
     m_progress->SetStatusText(m_langReader.GetText(Text(TextKeys::PRO_KOPI)) + u' ' + localPath +
                               u' ' + m_langReader.GetText(Text(TextKeys::PRO_TO_TARGET)));
     // A cancel ends the run before the next file is touched, even when it
@@ -1042,6 +1135,27 @@ void QuarnUIDlg::CopyToDeviceEnd(bool reload) {
 }
 
 void QuarnUIDlg::CopyFromDevice() {
+    RunCopyFromDevice(DeviceRowFiles(m_targetList->SelectedRows()));
+}
+
+QList<QuarnUIDlg::CopyFile> QuarnUIDlg::DeviceRowFiles(const QList<int>& rows) const {
+    // Name as shown, the device's own bytes of it, and the attribute letters.
+    QList<CopyFile> files;
+    for (int row : rows) {
+        const QTreeWidgetItem* item = m_targetList->topLevelItem(row);
+        CopyFile file;
+        file.name = m_targetList->RowText(row, 0);
+        file.deviceName = item->data(0, TargetFileList::DeviceNameRole).toByteArray();
+        if (file.deviceName.isEmpty()) {
+            file.deviceName = file.name.toLatin1();
+        }
+        file.attributeText = m_targetList->RowText(row, 3);
+        files.append(file);
+    }
+    return files;
+}
+
+void QuarnUIDlg::RunCopyFromDevice(const QList<CopyFile>& files) {
     if (m_link->IsBusy() || !m_link->BeginOperation()) {
         QApplication::beep();
         return;
@@ -1053,27 +1167,14 @@ void QuarnUIDlg::CopyFromDevice() {
     SetHoldRefresh(true);
     m_holdDeviceList = true;
 
-    const QList<int> selected = m_targetList->SelectedRows();
-    if (selected.isEmpty()) {
+    if (files.isEmpty()) {
         quarnDebug("%s", "No items were selected!\n");
         CopyFromDeviceEnd(false);
         return;
     }
-    // Name as shown, the device's own bytes of it, and the attribute letters.
-    CopyRun run;
-    for (int row : selected) {
-        const QTreeWidgetItem* item = m_targetList->topLevelItem(row);
-        CopyFile file;
-        file.name = m_targetList->RowText(row, 0);
-        file.deviceName = item->data(0, TargetFileList::DeviceNameRole).toByteArray();
-        if (file.deviceName.isEmpty()) {
-            file.deviceName = file.name.toLatin1();
-        }
-        file.attributeText = m_targetList->RowText(row, 3);
-        run.files.append(file);
-    }
-    run.folder = m_localList->GetFolder();
-    m_copy = run;
+    m_copy = CopyRun();
+    m_copy.files = files;
+    m_copy.folder = m_localList->GetFolder();
     CopyFromDeviceNext();
 }
 
@@ -1158,6 +1259,295 @@ void QuarnUIDlg::CopyFromDeviceEnd(bool refreshLocal) {
     // Releasing the device-list hold lists the device once; the listing
     // belongs to the run.
     m_targetList->Refresh([this](int) { m_link->EndOperation(); });
+}
+
+// ---- Drag and drop ---------------------------------------------------------
+
+QString QuarnUIDlg::DropRefusal(const CopyFile& file) const {
+    const QFileInfo info(file.localPath);
+    const auto reason = [this](const char* key) { return m_langReader.GetText(Text(key)); };
+    if (info.isDir()) {
+        return reason(TextKeys::DROP_FOLDER);
+    }
+    if (!info.isFile()) {
+        return reason(TextKeys::DROP_NOT_FILE);
+    }
+    if (info.size() > MaxDeviceFileSize) {
+        return reason(TextKeys::DROP_TOO_LARGE);
+    }
+    if (!FitsDeviceName(file.name)) {
+        return reason(TextKeys::DROP_BAD_NAME);
+    }
+    return QString();
+}
+
+bool QuarnUIDlg::FitsDeviceName(const QString& name) {
+    // At most 12 characters, at most 8 before the first dot and at most 3
+    // after it, as the device and the library count them.
+    const QByteArray bytes = QFile::encodeName(name);
+    if (bytes.isEmpty() || bytes.size() > 12) {
+        return false;
+    }
+    const qsizetype dot = bytes.indexOf('.');
+    const qsizetype base = dot < 0 ? bytes.size() : dot;
+    const qsizetype extension = dot < 0 ? 0 : bytes.size() - dot - 1;
+    return base <= 8 && extension <= 3;
+}
+
+bool QuarnUIDlg::CanTakeDrop() const {
+    // A drop starts a copy: only while the device answers and nothing else
+    // runs, as for the copy buttons.
+    return m_connected && !IsDeviceBusy() && m_progress == nullptr && isEnabled();
+}
+
+bool QuarnUIDlg::DropOnDevice(const QMimeData* data, bool drop) {
+    if (data == nullptr || data->hasFormat(FileList::DeviceRowsFormat()) || !CanTakeDrop()) {
+        return false;
+    }
+    QList<CopyFile> files;
+    if (data->hasFormat(FileList::LocalRowsFormat())) {
+        // Rows of the local pane: the same files, with their marks, as the
+        // copy button takes them.
+        QList<int> rows;
+        for (const QString& name : FileList::DraggedNames(data, FileList::LocalRowsFormat())) {
+            const int row = m_localList->FindRow(name);
+            if (row >= 0) {
+                rows.append(row);
+            }
+        }
+        files = LocalRowFiles(rows);
+    } else if (data->hasUrls()) {
+        // Files from a file manager, from wherever they are.
+        for (const QUrl& url : data->urls()) {
+            CopyFile file;
+            file.localPath = url.isLocalFile() ? url.toLocalFile() : QString();
+            file.name =
+                url.isLocalFile() ? QFileInfo(file.localPath).fileName() : url.toDisplayString();
+            files.append(file);
+        }
+    }
+    if (files.isEmpty() || !drop) {
+        return !files.isEmpty();
+    }
+    // Whatever the device cannot take is named in one notice; the rest is
+    // copied.
+    QList<CopyFile> accepted;
+    QString refused;
+    for (const CopyFile& file : std::as_const(files)) {
+        const QString reason = DropRefusal(file);
+        if (reason.isEmpty()) {
+            accepted.append(file);
+        } else {
+            refused += u'\n' + file.name + QStringLiteral(" \u2014 ") + reason;
+        }
+    }
+    if (!refused.isEmpty()) {
+        ShowMessage(FormatText(m_langReader.GetText(Text(TextKeys::MSG_DROP_REFUSED)), refused),
+                    Prompter::Icon::Warning);
+    }
+    if (!accepted.isEmpty()) {
+        RunCopyToDevice(accepted);
+    }
+    return true;
+}
+
+bool QuarnUIDlg::DropOnLocal(const QMimeData* data, bool drop) {
+    if (data == nullptr || !data->hasFormat(FileList::DeviceRowsFormat()) || !CanTakeDrop()) {
+        return false;
+    }
+    QList<int> rows;
+    for (const QString& name : FileList::DraggedNames(data, FileList::DeviceRowsFormat())) {
+        const int row = m_targetList->FindRow(name);
+        if (row >= 0) {
+            rows.append(row);
+        }
+    }
+    if (rows.isEmpty() || !drop) {
+        return !rows.isEmpty();
+    }
+    // The copy button's run: the same questions for files that exist.
+    RunCopyFromDevice(DeviceRowFiles(rows));
+    return true;
+}
+
+QList<QUrl> QuarnUIDlg::ExportDeviceFiles(const QStringList& names) {
+    QList<int> rows;
+    for (const QString& name : names) {
+        const int row = m_targetList->FindRow(name);
+        if (row >= 0) {
+            rows.append(row);
+        }
+    }
+    const QList<CopyFile> files = DeviceRowFiles(rows);
+    if (files.isEmpty() || m_progress != nullptr || !m_link->BeginOperation()) {
+        QApplication::beep();
+        return {};
+    }
+    // The files go into a folder of the program's own, one per drag, from
+    // which the file manager copies them; it is removed when the program
+    // ends.
+    if (!exportFolder) {
+        exportFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                                       QStringLiteral("/quarnloader-XXXXXX"));
+    }
+    const QString folder = exportFolder->path() + QStringLiteral("/drag%1/").arg(++exportCount);
+    if (!exportFolder->isValid() || !QDir().mkpath(folder)) {
+        m_link->EndOperation();
+        ShowProgramError(SystemError::FromErrno(EACCES));
+        return {};
+    }
+    m_link->ClearCancel();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QList<QUrl> urls;
+    int failure = TRELM_OK;
+    bool complete = true;
+    for (const CopyFile& file : files) {
+        if (!IsPlainFileName(file.name)) {
+            complete = false;
+            break;
+        }
+        const QString path = folder + file.name;
+        OpenProgress();
+        m_progress->SetStatusText(m_langReader.GetText(Text(TextKeys::PRO_KOPI)) + u' ' +
+                                  file.name + u' ' +
+                                  m_langReader.GetText(Text(TextKeys::PRO_FROM_TARGET)));
+        // The file manager waits for its answer while the device sends the
+        // file; this window keeps running meanwhile (repaints, Cancel).
+        QEventLoop wait;
+        DeviceLink::CallResult result;
+        bool answered = false;
+        m_link->CopyFromDevice(file.deviceName, QFile::encodeName(path), this,
+                               [&](const DeviceLink::CallResult& call) {
+                                   result = call;
+                                   answered = true;
+                                   wait.quit();
+                               });
+        if (!answered) {
+            wait.exec();
+        }
+        const bool cancelled = m_progress == nullptr || m_progress->IsCancelled();
+        CloseProgress();
+        if (!result.Ok() || cancelled) {
+            complete = false;
+            failure = static_cast<int>(result.result);
+            break;
+        }
+        urls.append(QUrl::fromLocalFile(path));
+    }
+    QGuiApplication::restoreOverrideCursor();
+    m_link->EndOperation();
+    if (complete) {
+        return urls;
+    }
+    // A drop that did not complete hands over nothing.
+    QDir(folder).removeRecursively();
+    if (failure != TRELM_OK && failure != TRELM_ERROR_FILE_TRANSFER_CANCELLED) {
+        // Said once the file manager has its (empty) answer.
+        QTimer::singleShot(0, this, [this, failure] { ShowLibraryError(failure); });
+    }
+    return {};
+}
+
+// ---- Window state and status bar ------------------------------------------
+
+void QuarnUIDlg::RestoreWindowState() {
+    const QByteArray geometry =
+        QByteArray::fromBase64(ReadSetting(WINDOW, GEOMETRY, QString()).toLatin1());
+    if (!geometry.isEmpty()) {
+        // Qt keeps a restored window on a screen that exists now.
+        restoreGeometry(geometry);
+    }
+    const QByteArray state =
+        QByteArray::fromBase64(ReadSetting(WINDOW, SPLITTER, QString()).toLatin1());
+    if (!state.isEmpty()) {
+        splitter->restoreState(state);
+    }
+}
+
+void QuarnUIDlg::SaveWindowState() {
+    if (!m_settings.IsLoaded()) {
+        return;
+    }
+    WriteSetting(WINDOW, GEOMETRY, QString::fromLatin1(saveGeometry().toBase64()));
+    WriteSetting(WINDOW, SPLITTER, QString::fromLatin1(splitter->saveState().toBase64()));
+    const int columns = m_targetList->header()->count();
+    if (columns > 0) {
+        QStringList widths;
+        for (int i = 0; i < columns; ++i) {
+            widths.append(QString::number(m_targetList->columnWidth(i)));
+        }
+        WriteSetting(WINDOW, DEVICE_COLUMNS, widths.join(u','));
+    }
+}
+
+void QuarnUIDlg::SetDeviceColumns() {
+    m_targetList->SetColumns(BuildHeading());
+    // The device list keeps the widths it had when the window was closed.
+    const QStringList widths =
+        ReadSetting(WINDOW, DEVICE_COLUMNS, QString()).split(u',', Qt::SkipEmptyParts);
+    const int columns = m_targetList->header()->count();
+    for (int i = 0; i < columns && i < widths.size(); ++i) {
+        bool ok = false;
+        const int width = widths.at(i).trimmed().toInt(&ok);
+        if (ok && width >= 0 && width <= 100000) {
+            m_targetList->setColumnWidth(i, width);
+        }
+    }
+}
+
+QString QuarnUIDlg::FillFormat(const QString& format, const QStringList& values) {
+    // Each "%s" or "%d" takes the next value, "%%" is "%"; anything else
+    // stays as written.
+    QString result;
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == u'%' && i + 1 < format.size()) {
+            const QChar conversion = format.at(i + 1);
+            if (conversion == u'%') {
+                result += u'%';
+                ++i;
+                continue;
+            }
+            if ((conversion == u's' || conversion == u'd') && next < values.size()) {
+                result += values.at(next++);
+                ++i;
+                continue;
+            }
+        }
+        result += c;
+    }
+    return result;
+}
+
+void QuarnUIDlg::UpdateStatusBar() {
+    const auto text = [this](const char* key, const QString& fallback) {
+        return GetTextOrDefault(Text(key), fallback);
+    };
+    const auto files = [](const FileList* list) {
+        return QStringList{QString::number(list->RowCount()),
+                           ByteSize::Format(static_cast<std::uint64_t>(list->TotalBytes()))};
+    };
+    QString connection;
+    std::uint32_t value1 = 0;
+    std::uint32_t value2 = 0;
+    if (m_connected && m_targetList->DeviceInfo(value1, value2)) {
+        connection = FillFormat(
+            text(TextKeys::STB_CONNECTED, QStringLiteral("%s \u00b7 device information %d, %d")),
+            {PortDescription(), QString::number(value1), QString::number(value2)});
+        statusDeviceFiles->setText(
+            FillFormat(text(TextKeys::STB_DEVICE_FILES, QStringLiteral("Device files: %d, %s")),
+                       files(m_targetList)));
+    } else {
+        connection =
+            FillFormat(text(TextKeys::STB_NOT_CONNECTED, QStringLiteral("Not connected \u00b7 %s")),
+                       {PortDescription()});
+        statusDeviceFiles->clear();
+    }
+    statusConnection->setText(connection);
+    statusLocalFiles->setText(
+        FillFormat(text(TextKeys::STB_LOCAL_FILES, QStringLiteral("Local files: %d, %s")),
+                   files(m_localList)));
 }
 
 // ---- Errors and statistics ----------------------------------------------
@@ -1285,11 +1675,13 @@ int QuarnUIDlg::Refresh() {
 int QuarnUIDlg::DeviceListState(int fileCount, int deviceAnswered) {
     m_connected = deviceAnswered == 1;
     EnableCopyButtons(m_connected && m_localList->RowCount() > 0, m_connected && fileCount != 0);
+    UpdateStatusBar();
     return 1;
 }
 
 int QuarnUIDlg::LocalListState(int fileCount, int /*value*/) {
     EnableCopyButtons(m_connected && fileCount != 0, m_wantFromDevice);
+    UpdateStatusBar();
     return 1;
 }
 
@@ -1315,4 +1707,16 @@ QString QuarnUIDlg::FormatText(const QString& format, const QString& text) {
         result += c;
     }
     return result;
+}
+
+QString QuarnUIDlg::StatusDeviceFiles() const {
+    return statusDeviceFiles->text();
+}
+
+QString QuarnUIDlg::StatusConnection() const {
+    return statusConnection->text();
+}
+
+QString QuarnUIDlg::StatusLocalFiles() const {
+    return statusLocalFiles->text();
 }

@@ -11,6 +11,8 @@
 #include <QIcon>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
+#include <QUrl>
 
 #include <cstdint>
 #include <functional>
@@ -20,7 +22,11 @@ class LocalFileList;
 class ProgressWnd;
 class QLabel;
 class QMenuBar;
+class QMimeData;
 class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTemporaryDir;
 class QTimer;
 class TargetFileList;
 
@@ -151,6 +157,25 @@ public:
     // empty, not "." or "..", and without "/" or "\".
     static bool IsPlainFileName(const QString& name);
 
+    // ---- Drag and drop --------------------------------------------------
+    // The largest file the device takes.
+    static constexpr qint64 MaxDeviceFileSize = 65535;
+    // Data dragged over the device pane: rows of the local pane or files
+    // from a file manager. Answers whether it may be dropped now; with
+    // `drop` it copies what the device can take, exactly as the copy button
+    // does, after one notice naming the rest (folders, files of more than
+    // 65535 bytes, names that are not of the 8.3 form).
+    bool DropOnDevice(const QMimeData* data, bool drop);
+    // Device rows dragged over the local pane; a drop copies them from the
+    // device as the copy button does.
+    bool DropOnLocal(const QMimeData* data, bool drop);
+    // Device rows dropped onto a file manager: copies the named files into
+    // a folder of the program's own and answers them; none when a copy
+    // failed or was cancelled (the failure is shown afterwards).
+    QList<QUrl> ExportDeviceFiles(const QStringList& names);
+    // Whether a device file name is of the 8.3 form the device takes.
+    static bool FitsDeviceName(const QString& name);
+
     // Runs a command of the menu or the buttons.
     void OnCommand(int command);
 
@@ -171,6 +196,13 @@ public:
     DeviceLink& Link() const { return *m_link; }
     // The line that says what the program waits for.
     QLabel* WaitLine() const { return waitLine; }
+    QSplitter* Splitter() const { return splitter; }
+    QStatusBar* StatusBar() const { return statusBar; }
+    // The status bar's texts: the device pane's files, the connection and
+    // the local pane's files.
+    QString StatusDeviceFiles() const;
+    QString StatusConnection() const;
+    QString StatusLocalFiles() const;
     // The port in use as the wait line names it: "COM 7 (/dev/pts/3)".
     QString PortDescription() const;
 
@@ -203,6 +235,21 @@ public slots:
     void reject() override;
 
 private:
+    // One run of a copy: what was selected when it started, and where it is.
+    struct CopyFile {
+        QString name;
+        // Copy to the device: the local file.
+        QString localPath;
+        QByteArray deviceName;
+        QString attributeText;
+        uint32_t attributes = 0;
+    };
+    struct CopyRun {
+        QList<CopyFile> files;
+        int next = 0;
+        QString folder;
+    };
+
     void CreateControls();
     void FatalExit(int code);
     void EnableCopyButtons(bool toDevice, bool fromDevice);
@@ -229,6 +276,24 @@ private:
     void CopyFromDeviceEnd(bool refreshLocal);
     void OpenProgress();
     void CloseProgress();
+    // The files of rows of the local list (with their marks in service
+    // mode) and of the device list.
+    QList<CopyFile> LocalRowFiles(const QList<int>& rows) const;
+    QList<CopyFile> DeviceRowFiles(const QList<int>& rows) const;
+    // The copies of the buttons, for the files given.
+    void RunCopyToDevice(const QList<CopyFile>& files);
+    void RunCopyFromDevice(const QList<CopyFile>& files);
+    bool CanTakeDrop() const;
+    // Why a file dropped onto the device pane is not copied; empty when it
+    // is.
+    QString DropRefusal(const CopyFile& file) const;
+    void RestoreWindowState();
+    void SaveWindowState();
+    // Columns of the device list from the heading, at its remembered widths.
+    void SetDeviceColumns();
+    void UpdateStatusBar();
+    // `format` with each "%s" and "%d" replaced by the next of `values`.
+    static QString FillFormat(const QString& format, const QStringList& values);
     // Why the device pane is empty after a failed call: the library error
     // text and the port.
     QString DeviceFailureText(int result);
@@ -244,19 +309,6 @@ private:
     // `format` with its first "%s" replaced by `text` and "%%" by "%"; any
     // other "%" stays as written.
     static QString FormatText(const QString& format, const QString& text);
-
-    // One run of a copy: what was selected when it started, and where it is.
-    struct CopyFile {
-        QString name;
-        QByteArray deviceName;
-        QString attributeText;
-        uint32_t attributes = 0;
-    };
-    struct CopyRun {
-        QList<CopyFile> files;
-        int next = 0;
-        QString folder;
-    };
 
     IniEx m_settings{4};
     LanguageReader m_langReader;
@@ -284,6 +336,13 @@ private:
     bool m_wantToDevice = false;
     bool m_wantFromDevice = false;
     QLabel* waitLine = nullptr;
+    QSplitter* splitter = nullptr;
+    QStatusBar* statusBar = nullptr;
+    QLabel* statusDeviceFiles = nullptr;
+    QLabel* statusConnection = nullptr;
+    QLabel* statusLocalFiles = nullptr;
+    std::unique_ptr<QTemporaryDir> exportFolder;
+    int exportCount = 0;
     QTimer* waitTimer = nullptr;
 
     QLabel* deviceLabel = nullptr;

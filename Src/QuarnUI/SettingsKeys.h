@@ -48,6 +48,16 @@ inline constexpr char COM_PARITY[] = "COM_PARITY";
 inline constexpr char COM_DATABIT[] = "COM_DATABIT";
 inline constexpr char COM_STOPBIT[] = "COM_STOPBIT";
 
+// ---- Section "WINDOW": the main window as it was last closed ----
+inline constexpr char WINDOW[] = "WINDOW";
+// Size, position and state (Qt's saved geometry, Base64).
+inline constexpr char GEOMETRY[] = "GEOMETRY";
+// How the splitter divides the panes (Qt's saved state, Base64).
+inline constexpr char SPLITTER[] = "SPLITTER";
+// The device list's column widths in pixels, "120,80,130,40"; the local
+// list's stay in "COL1" to "COL4".
+inline constexpr char DEVICE_COLUMNS[] = "DEVICE_COLUMNS";
+
 struct SettingKey {
     const char* section;
     const char* key;

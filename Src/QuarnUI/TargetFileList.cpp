@@ -1,5 +1,7 @@
 #include "TargetFileList.h"
 
+#include "DeviceDragData.h"
+
 #include "ByteSize.h"
 #include "DateText.h"
 #include "DebugLog.h"
@@ -57,9 +59,26 @@ void TargetFileList::Refresh(LoadDone done) {
     Load(std::move(done));
 }
 
+QMimeData* TargetFileList::DragData() const {
+    const QStringList names = SelectedNames();
+    if (names.isEmpty()) {
+        return nullptr;
+    }
+    return new DeviceDragData(names, exporter);
+}
+
+bool TargetFileList::DeviceInfo(std::uint32_t& value1, std::uint32_t& value2) const {
+    value1 = infoValue1;
+    value2 = infoValue2;
+    return infoKnown;
+}
+
 int TargetFileList::ShowListing(const Listing& listing) {
     fileCount = 0;
     DeleteAllRows();
+    infoKnown = listing.deviceAnswered;
+    infoValue1 = listing.infoValue1;
+    infoValue2 = listing.infoValue2;
     if (!listing.deviceAnswered) {
         NotifyOwner(0);
         return static_cast<int>(listing.result);

@@ -8,6 +8,7 @@
 #include <QList>
 
 #include <QString>
+#include <QUrl>
 
 #include <cstdint>
 #include <functional>
@@ -50,6 +51,16 @@ public:
     // Deletes all rows and lists the device again.
     void Refresh(LoadDone done = {});
 
+    // A drag of the selected rows; a file manager that takes it gets the
+    // files through `exporter` (see DeviceDragData).
+    void SetExporter(std::function<QList<QUrl>(const QStringList&)> exporter) {
+        this->exporter = std::move(exporter);
+    }
+    QMimeData* DragData() const override;
+    // The two device-information values of the last listing that reached
+    // the device; unknown (false) before.
+    bool DeviceInfo(std::uint32_t& value1, std::uint32_t& value2) const;
+
     // Shows `listing`: one row per record, the last record at the top; tells
     // the owner and returns what a load answers.
     int ShowListing(const Listing& listing);
@@ -72,6 +83,10 @@ private:
 
     DeviceLink* link = nullptr;
     LoadDone loadObserver;
+    std::function<QList<QUrl>(const QStringList&)> exporter;
+    bool infoKnown = false;
+    std::uint32_t infoValue1 = 0;
+    std::uint32_t infoValue2 = 0;
     QList<PendingDelete> pendingDeletes;
     bool deleteSingle = false;
     bool deleting = false;

@@ -42,6 +42,16 @@ inline constexpr char BTN_CANCEL[] = "BTN_CANCEL";
 inline constexpr char MSG_BAD_DEVICE_NAME[] = "MSG_BAD_DEVICE_NAME";
 // The line of the main window while a device request waits: port, seconds.
 inline constexpr char MSG_WAITING_FOR_DEVICE[] = "MSG_WAITING_FOR_DEVICE";
+// The status bar and drops onto the device pane.
+inline constexpr char STB_CONNECTED[] = "STB_CONNECTED";
+inline constexpr char STB_NOT_CONNECTED[] = "STB_NOT_CONNECTED";
+inline constexpr char STB_DEVICE_FILES[] = "STB_DEVICE_FILES";
+inline constexpr char STB_LOCAL_FILES[] = "STB_LOCAL_FILES";
+inline constexpr char MSG_DROP_REFUSED[] = "MSG_DROP_REFUSED";
+inline constexpr char DROP_FOLDER[] = "DROP_FOLDER";
+inline constexpr char DROP_NOT_FILE[] = "DROP_NOT_FILE";
+inline constexpr char DROP_TOO_LARGE[] = "DROP_TOO_LARGE";
+inline constexpr char DROP_BAD_NAME[] = "DROP_BAD_NAME";
 
 // Statistics dialog.
 inline constexpr char LBL_FILEINFO[] = "LBL_FILEINFO";
@@ -267,6 +277,15 @@ inline constexpr const char* LANGUAGE_FILE_KEYS[] = {
     BTN_CANCEL,
     MSG_BAD_DEVICE_NAME,
     MSG_WAITING_FOR_DEVICE,
+    STB_CONNECTED,
+    STB_NOT_CONNECTED,
+    STB_DEVICE_FILES,
+    STB_LOCAL_FILES,
+    MSG_DROP_REFUSED,
+    DROP_FOLDER,
+    DROP_NOT_FILE,
+    DROP_TOO_LARGE,
+    DROP_BAD_NAME,
     LBL_FILEINFO,
     LBL_TOTAL_SPACE,
     LBL_USED_SPACE,
@@ -366,7 +385,9 @@ struct FormatTemplate {
 inline constexpr FormatTemplate FORMAT_TEMPLATES[] = {
     {MSG_LOCAL_PATH_INVALID, "s"}, {MSG_CANT_DELETE_READONLY, "s"},
     {MSG_BAD_DEVICE_NAME, "s"},    {MSG_WAITING_FOR_DEVICE, "sd"},
-    {SPLASH_TEXT, "ddd"},
+    {SPLASH_TEXT, "ddd"},          {STB_CONNECTED, "sdd"},
+    {STB_NOT_CONNECTED, "s"},      {STB_DEVICE_FILES, "ds"},
+    {STB_LOCAL_FILES, "ds"},       {MSG_DROP_REFUSED, "s"},
 };
 
 } // namespace TextKeys

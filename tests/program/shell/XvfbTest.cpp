@@ -2,16 +2,21 @@
 // xvfb-run on the xcb platform, not offscreen): the window is really
 // activated again and again while a paced copy runs, and the device must see
 // nothing but the copy's own data packets between its create and store
-// commands.
+// commands; and the window's size hints let it be resized, the panes
+// following.
 #include "DeviceShell.h"
 #include "LocalFileList.h"
+#include "TargetFileList.h"
 #include "TestFiles.h"
 
 #include "devsim/CommandTable.h"
 
 #include <QGuiApplication>
+#include <QPushButton>
+#include <QSplitter>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -74,6 +79,41 @@ TEST_F(RealWindow, ActivationsDuringAPacedCopySendNothingButTheCopy) {
     EXPECT_EQ(CommandsBetweenCreateAndStore(), std::set<std::string>{devsim::CommandTable::label(
                                                    devsim::cmd::CreateNvFileDataPacket)});
     w.removeEventFilter(&activations);
+}
+
+TEST_F(RealWindow, TheWindowCanBeResizedAndThePanesFollow) {
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"))
+        << "run this test under an X server (xvfb-run)";
+    Put(File("a.txt", 10));
+    PutLocal("b.txt", 10);
+    TestMainWindow& w = StartWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(w.WaitForIdle());
+    // What the window tells the X server: a range of sizes, not one.
+    const QWindow* native = w.windowHandle();
+    ASSERT_NE(native, nullptr);
+    EXPECT_LT(native->minimumSize().width(), native->maximumSize().width());
+    EXPECT_LT(native->minimumSize().height(), native->maximumSize().height());
+
+    const QSize before = w.size();
+    const int device = w.TargetList()->width();
+    const int local = w.LocalList()->width();
+    const int button = w.findChild<QPushButton*>(QStringLiteral("ctl1007"))->width();
+    const QSize wanted = before + QSize(240, 120);
+    w.windowHandle()->resize(wanted);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.size() == wanted; }, 5000))
+        << w.width() << "x" << w.height();
+    QCoreApplication::processEvents();
+    EXPECT_GT(w.TargetList()->width(), device + 80);
+    EXPECT_GT(w.LocalList()->width(), local + 80);
+    EXPECT_GT(w.LocalList()->height(), 0);
+    EXPECT_EQ(w.findChild<QPushButton*>(QStringLiteral("ctl1007"))->width(), button);
+    // The splitter moves the boundary; the buttons keep between the panes.
+    const QList<int> sizes = w.Splitter()->sizes();
+    ASSERT_EQ(sizes.size(), 3);
+    w.Splitter()->setSizes({sizes[0] - 100, sizes[1], sizes[2] + 100});
+    QCoreApplication::processEvents();
+    EXPECT_LT(w.TargetList()->width(), w.LocalList()->width());
 }
 
 } // namespace
