@@ -1326,8 +1326,8 @@ bool QuarnUIDlg::DropOnDevice(const QMimeData* data, bool drop) {
             files.append(file);
         }
     }
-    if (files.isEmpty() || !drop) {
-        return !files.isEmpty();
+    if (files.isEmpty()) {
+        return false;
     }
     // Whatever the device cannot take is named in one notice; the rest is
     // copied.
@@ -1341,6 +1341,18 @@ bool QuarnUIDlg::DropOnDevice(const QMimeData* data, bool drop) {
             refused += u'\n' + file.name + QStringLiteral(" \u2014 ") + reason;
         }
     }
+    if (!drop) {
+        // While the data is held over the pane, the status bar says what a
+        // drop would do.
+        statusBar->showMessage(
+            FillFormat(GetTextOrDefault(Text(TextKeys::STB_DROP),
+                                        QStringLiteral("Drop to copy %d to the device; %d refused")),
+                       {QString::number(accepted.size()),
+                        QString::number(files.size() - accepted.size())}),
+            1500);
+        return true;
+    }
+    statusBar->clearMessage();
     if (!refused.isEmpty()) {
         ShowMessage(FormatText(m_langReader.GetText(Text(TextKeys::MSG_DROP_REFUSED)), refused),
                     Prompter::Icon::Warning);

@@ -48,6 +48,7 @@ inline constexpr char STB_NOT_CONNECTED[] = "STB_NOT_CONNECTED";
 inline constexpr char STB_DEVICE_FILES[] = "STB_DEVICE_FILES";
 inline constexpr char STB_LOCAL_FILES[] = "STB_LOCAL_FILES";
 inline constexpr char MSG_DROP_REFUSED[] = "MSG_DROP_REFUSED";
+inline constexpr char STB_DROP[] = "STB_DROP";
 inline constexpr char DROP_FOLDER[] = "DROP_FOLDER";
 inline constexpr char DROP_NOT_FILE[] = "DROP_NOT_FILE";
 inline constexpr char DROP_TOO_LARGE[] = "DROP_TOO_LARGE";
@@ -282,6 +283,7 @@ inline constexpr const char* LANGUAGE_FILE_KEYS[] = {
     STB_DEVICE_FILES,
     STB_LOCAL_FILES,
     MSG_DROP_REFUSED,
+    STB_DROP,
     DROP_FOLDER,
     DROP_NOT_FILE,
     DROP_TOO_LARGE,
@@ -388,6 +390,7 @@ inline constexpr FormatTemplate FORMAT_TEMPLATES[] = {
     {SPLASH_TEXT, "ddd"},          {STB_CONNECTED, "sdd"},
     {STB_NOT_CONNECTED, "s"},      {STB_DEVICE_FILES, "ds"},
     {STB_LOCAL_FILES, "ds"},       {MSG_DROP_REFUSED, "s"},
+    {STB_DROP, "dd"},
 };
 
 } // namespace TextKeys

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -249,6 +250,10 @@ TEST_F(Desktop, LocalRowsDroppedOnTheDeviceCopyWhatFitsAndNameTheRest) {
     EXPECT_EQ(data->urls().size(), 4);
     // Not back onto its own pane.
     EXPECT_FALSE(w.DropOnLocal(data.get(), false));
+    // Held over the device pane, the status bar says what a drop would do.
+    EXPECT_TRUE(w.DropOnDevice(data.get(), false));
+    EXPECT_EQ(w.StatusBar()->currentMessage(),
+              QStringLiteral("Drop to copy 2 to the device; 2 refused"));
 
     ASSERT_TRUE(DropOnto(w.TargetList(), data.get()));
     ASSERT_TRUE(w.WaitForIdle());
