@@ -18,9 +18,10 @@ com=7
 mkdir -p "$demo/local" "$demo/device"
 install -d -m 0700 "$demo/ports"
 
-# The start-up folder: settings, texts and pictures, prepared once.
+# The start-up folder. Texts and pictures come from this checkout on every
+# run; the settings and the local sample files are prepared once.
+cp resources/LANG_*.txt resources/ERR_*.txt resources/splash.bmp resources/OemLogo.bmp "$demo/"
 if [ ! -f "$demo/quarnloader.ini" ]; then
-    cp resources/LANG_*.txt resources/ERR_*.txt resources/splash.bmp resources/OemLogo.bmp "$demo/"
     sed -e 's/^STATUS=.*/STATUS=1/' \
         -e "s|^LOCAL_PATH=.*|LOCAL_PATH=$demo/local|" \
         -e "s/^COM_PORT=.*/COM_PORT=$com/" \

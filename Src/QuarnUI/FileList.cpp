@@ -329,6 +329,7 @@ void FileList::selectionChanged(const QItemSelection& selected, const QItemSelec
 void FileList::paintEvent(QPaintEvent* event) {
     if (topLevelItemCount() > 0) {
         QTreeWidget::paintEvent(event);
+        PaintDropHighlight();
         return;
     }
     // The viewport starts below the header; the text stands 10 pixels lower,
@@ -339,6 +340,20 @@ void FileList::paintEvent(QPaintEvent* event) {
     painter.setPen(palette().color(QPalette::Text));
     painter.setFont(font());
     painter.drawText(area, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, emptyText);
+    painter.end();
+    PaintDropHighlight();
+}
+
+void FileList::PaintDropHighlight() {
+    // A pane that would take the data held over it is framed in the
+    // highlight colour.
+    if (!dropHighlight) {
+        return;
+    }
+    QPainter painter(viewport());
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(viewport()->rect().adjusted(1, 1, -1, -1));
 }
 
 QString FileList::Text(const char* key) const {
@@ -448,14 +463,57 @@ void FileList::startDrag(Qt::DropActions /*supportedActions*/) {
     // Always a copy: a file manager must never move a file away from here.
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
-    drag->setPixmap(StripImage(ImageDocument).pixmap(iconSize()));
+    drag->setPixmap(DragPicture(SelectedNames()));
     drag->exec(Qt::CopyAction, Qt::CopyAction);
+}
+
+QPixmap FileList::DragPicture(const QStringList& names) const {
+    // The document icon and the first name, with the count of the others:
+    // "logdata.csv +2".
+    QString text = names.value(0);
+    if (names.size() > 1) {
+        text += QStringLiteral(" +%1").arg(names.size() - 1);
+    }
+    const QFontMetrics metrics(font());
+    const int side = iconSize().height();
+    const QSize size(side + 6 + metrics.horizontalAdvance(text) + 6,
+                     std::max(side, metrics.height()) + 4);
+    const qreal ratio = devicePixelRatioF();
+    QPixmap picture(size * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    QColor back = palette().color(QPalette::Highlight);
+    back.setAlpha(200);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(back);
+    painter.drawRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), 3, 3);
+    StripImage(ImageDocumentSelected)
+        .paint(&painter, QRect(2, (size.height() - side) / 2, side, side));
+    painter.setPen(palette().color(QPalette::HighlightedText));
+    painter.setFont(font());
+    painter.drawText(QRect(side + 6, 0, size.width() - side - 6, size.height()), Qt::AlignVCenter,
+                     text);
+    return picture;
+}
+
+void FileList::SetDropHighlight(bool on) {
+    if (dropHighlight != on) {
+        dropHighlight = on;
+        viewport()->update();
+    }
+}
+
+void FileList::dragLeaveEvent(QDragLeaveEvent* event) {
+    SetDropHighlight(false);
+    event->accept();
 }
 
 void FileList::dragEnterEvent(QDragEnterEvent* event) {
     if (dropHandler && dropHandler(event->mimeData(), false)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
+        SetDropHighlight(true);
     } else {
         event->ignore();
     }
@@ -467,12 +525,15 @@ void FileList::dragMoveEvent(QDragMoveEvent* event) {
     if (dropHandler && dropHandler(event->mimeData(), false)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
+        SetDropHighlight(true);
     } else {
         event->ignore();
+        SetDropHighlight(false);
     }
 }
 
 void FileList::dropEvent(QDropEvent* event) {
+    SetDropHighlight(false);
     if (!dropHandler || !dropHandler(event->mimeData(), false)) {
         event->ignore();
         return;

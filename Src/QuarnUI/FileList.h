@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QList>
+#include <QPixmap>
 #include <QString>
 #include <QTreeWidget>
 
@@ -91,6 +92,8 @@ public:
     // What a drag of the selected rows carries; nullptr when no row is
     // selected. The caller owns the result.
     virtual QMimeData* DragData() const;
+    // Whether the pane is framed as the target of the data held over it.
+    bool DropHighlighted() const { return dropHighlight; }
     // The size the window first lays the list out with.
     void SetPreferredSize(QSize size) { preferredSize = size; }
     QSize sizeHint() const override;
@@ -150,11 +153,14 @@ protected:
 
     // The names of the selected rows, in list order.
     QStringList SelectedNames() const;
+    // What the pointer carries in a drag of the rows named.
+    QPixmap DragPicture(const QStringList& names) const;
 
     void paintEvent(QPaintEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void selectionChanged(const QItemSelection& selected,
@@ -162,10 +168,13 @@ protected:
 
 private:
     void RefreshIcons();
+    void SetDropHighlight(bool on);
+    void PaintDropHighlight();
 
     MainWindowMessages* owner = nullptr;
     SortHeaderCtrl* sortHeader = nullptr;
     bool imagesConfigured = false;
     DropHandler dropHandler;
+    bool dropHighlight = false;
     QSize preferredSize;
 };

@@ -27,6 +27,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -309,9 +310,17 @@ void QuarnUIDlg::CreateControls() {
     waitLine->hide();
     statusLocalFiles = new QLabel(statusBar);
     statusLocalFiles->setObjectName(QStringLiteral("statusLocalFiles"));
+    const auto separator = [this] {
+        auto* line = new QFrame(statusBar);
+        line->setFrameShape(QFrame::VLine);
+        line->setFrameShadow(QFrame::Sunken);
+        return line;
+    };
     statusBar->addWidget(statusDeviceFiles);
+    statusBar->addWidget(separator());
     statusBar->addWidget(statusConnection, 1);
     statusBar->addWidget(waitLine, 1);
+    statusBar->addPermanentWidget(separator());
     statusBar->addPermanentWidget(statusLocalFiles);
     root->addWidget(statusBar);
 

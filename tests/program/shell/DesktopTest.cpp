@@ -67,11 +67,14 @@ protected:
         QDragEnterEvent enter(where.toPoint(), Qt::CopyAction, data, Qt::LeftButton,
                               Qt::NoModifier);
         QCoreApplication::sendEvent(list->viewport(), &enter);
+        // The pane is framed exactly while it would take the data.
+        EXPECT_EQ(list->DropHighlighted(), enter.isAccepted());
         if (!enter.isAccepted()) {
             return false;
         }
         QDropEvent drop(where, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(list->viewport(), &drop);
+        EXPECT_FALSE(list->DropHighlighted());
         return drop.isAccepted();
     }
     static std::unique_ptr<QMimeData> Urls(const QStringList& paths) {
