@@ -7,6 +7,7 @@
 #include "FileInfo.h"
 #include "LocalFileList.h"
 #include "Options.h"
+#include "PortPermission.h"
 #include "ProgressWnd.h"
 #include "RunOnce.h"
 #include "SettingsKeys.h"
@@ -356,6 +357,10 @@ bool QuarnUIDlg::OnInitDialog() {
 
     // 5. First start: the first-run setup chooses language, folder and port.
     if (ReadSetting(APPLICATION, STATUS, Text(STATUS_DEFAULT)) == Text(STATUS_FIRST_RUN)) {
+        // The errors the setup reports (no COM port, say) need their texts:
+        // the error-message file that the shipped settings name is loaded
+        // now already. Without it they show their keys, as before.
+        m_errReader.Load(m_startupFolder + ReadSetting(APPLICATION, ERROR_FILE, QString()));
         const FirstRunChoice choice = RunFirstRunSetup();
         if (!choice.accepted || choice.language.isEmpty() || choice.folder.isEmpty()) {
             FatalExit(1);
@@ -372,8 +377,10 @@ bool QuarnUIDlg::OnInitDialog() {
         WriteSetting(APPLICATION, STATUS, Text(STATUS_DONE));
     }
 
-    // 6. The error-message file.
+    // 6. The error-message file (the one of the language chosen at a first
+    // run, on its own: no text of the early load stays).
     const QString errorPath = m_startupFolder + ReadSetting(APPLICATION, ERROR_FILE, QString());
+    m_errReader.Clear();
     if (!m_errReader.Load(errorPath)) {
         ShowMessage(QStringLiteral("Unable to locate the error-messagefile : ") + errorPath,
                     Prompter::Icon::Stop);
@@ -526,7 +533,8 @@ void QuarnUIDlg::Connect() {
                          quarnDebug("Not connected to TRELM\n");
                          m_connecting = false;
                          m_link->EndOperation();
-                         ShowLibraryError(static_cast<int>(open.call.result));
+                         ShowMessage(OpenFailureText(static_cast<int>(open.call.result), port),
+                                     Prompter::Icon::None);
                          EnableCopyButtons(false, false);
                          m_targetList->DeleteAllRows();
                          m_targetList->SetEmptyText(DeviceFailureText(open.call.result));
@@ -1174,6 +1182,17 @@ QString QuarnUIDlg::LibraryErrorText(int code) {
     return text;
 }
 
+QString QuarnUIDlg::OpenFailureText(int result, int port) {
+    QString text = LibraryErrorText(result);
+    if (result == TRELM_ERROR_COMPORT_NOT_OPENED && port > 0) {
+        const QString device = ComPortSelector::DevicePathOf(port);
+        if (PortPermission::IsDenied(device)) {
+            text += QStringLiteral("\n\n") + PortPermission::Hint(m_errReader, {device});
+        }
+    }
+    return text;
+}
+
 void QuarnUIDlg::ShowLibraryError(int code) {
     ShowMessage(LibraryErrorText(code), Prompter::Icon::None);
 }
@@ -1243,6 +1262,11 @@ bool QuarnUIDlg::IsServiceMode() const {
 
 int QuarnUIDlg::ProgramError(int code) {
     ShowProgramError(code);
+    return 0;
+}
+
+int QuarnUIDlg::PortAccessDenied(const QStringList& devicePaths) {
+    ShowMessage(PortPermission::Hint(m_errReader, devicePaths), Prompter::Icon::Warning);
     return 0;
 }
 

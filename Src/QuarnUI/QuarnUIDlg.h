@@ -135,6 +135,7 @@ public:
     int ShowHidden() override;
     int FlushFileLibrary() override;
     int LibraryError(int code) override;
+    int PortAccessDenied(const QStringList& devicePaths) override;
     int Refresh() override;
     int DeviceListState(int fileCount, int deviceAnswered) override;
     int LocalListState(int fileCount, int value) override;
@@ -229,6 +230,10 @@ private:
     void CopyFromDeviceEnd(bool refreshLocal);
     void OpenProgress();
     void CloseProgress();
+    // The message of a failed open of COM `port`: the library error text,
+    // and when the port's device node exists but this user may not open
+    // it, how to get the permission.
+    QString OpenFailureText(int result, int port);
     // Why the device pane is empty after a failed call: the library error
     // text and the port.
     QString DeviceFailureText(int result);

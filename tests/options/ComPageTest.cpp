@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 using options_test::Choose;
+using options_test::Labels;
 using options_test::PortFolder;
 using options_test::Selected;
 using options_test::Texts;
@@ -61,7 +62,7 @@ TEST_F(OptionsComPage, ListsAutoAndThePortsByTextWithTheStoredPortSelected) {
     Open("COM_PORT=10\n");
     ShowComTab();
 
-    EXPECT_EQ(Texts(Ports()), (QStringList{"AUTO", "COM 1", "COM 10", "COM 2"}));
+    EXPECT_EQ(Labels(Ports()), (QStringList{"AUTO", "COM 1", "COM 10", "COM 2"}));
     EXPECT_EQ(Selected(Ports()), "COM 10");
     EXPECT_EQ(Ports().objectName(), "ctl1011");
 }
