@@ -1,6 +1,7 @@
 // Helpers shared by the tests of the option dialogs.
 #pragma once
 
+#include "PortDescriptions.h"
 #include "PtyPair.h"
 
 #include <QByteArray>
@@ -85,6 +86,18 @@ private:
     const char* name;
     bool hadValue;
     QByteArray saved;
+};
+
+// What the system tells of its serial ports, as the test says, for the
+// lifetime of the object (then Qt's own again).
+class FakePortDescriptions {
+public:
+    explicit FakePortDescriptions(QList<PortDescriptions::Record> records) {
+        PortDescriptions::Install([records] { return records; });
+    }
+    ~FakePortDescriptions() { PortDescriptions::Install(nullptr); }
+    FakePortDescriptions(const FakePortDescriptions&) = delete;
+    FakePortDescriptions& operator=(const FakePortDescriptions&) = delete;
 };
 
 // A port map folder named by TRELM_PORTS for the lifetime of the object;
