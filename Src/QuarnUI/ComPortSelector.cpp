@@ -166,10 +166,10 @@ bool ComPortSelector::AddProbed(const QList<Candidate>& candidates, const QList<
             continue;
         }
         const PortDescriptions::Record record = PortDescriptions::Find(descriptions, device);
-        const int index = AddSorted(EntryText(candidate.number, device,
-                                              PortDescriptions::AdapterText(record),
-                                              record.serialNumber, deniedHere),
-                                    candidate.number);
+        const int index =
+            AddSorted(EntryText(candidate.number, device, PortDescriptions::AdapterText(record),
+                                record.serialNumber, deniedHere),
+                      candidate.number);
         setItemData(index, candidate.devicePath, Qt::ToolTipRole);
         ++added;
         if (!deniedHere) {

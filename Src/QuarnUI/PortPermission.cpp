@@ -30,7 +30,7 @@ bool PortPermission::IsDenied(const QString& devicePath) {
         return false;
     }
     const QByteArray path = QFile::encodeName(devicePath);
-    struct stat node{};
+    struct stat node {};
     if (::stat(path.constData(), &node) != 0) {
         return false;
     }
@@ -39,7 +39,7 @@ bool PortPermission::IsDenied(const QString& devicePath) {
 
 QString PortPermission::GroupOf(const QString& devicePath) {
     const QByteArray path = QFile::encodeName(devicePath);
-    struct stat node{};
+    struct stat node {};
     if (devicePath.isEmpty() || ::stat(path.constData(), &node) != 0) {
         return QString();
     }

@@ -381,10 +381,14 @@ struct FormatTemplate {
     const char* conversions;
 };
 inline constexpr FormatTemplate FORMAT_TEMPLATES[] = {
-    {MSG_LOCAL_PATH_INVALID, "s"}, {MSG_CANT_DELETE_READONLY, "s"},
-    {MSG_BAD_DEVICE_NAME, "s"},    {MSG_WAITING_FOR_DEVICE, "sd"},
-    {SPLASH_TEXT, "ddd"},          {LBL_COMPORT_ENTRY, "ds"},
-    {LBL_COMPORT_ENTRY_INFO, "dss"}, {LBL_COMPORT_SERIAL, "s"},
+    {MSG_LOCAL_PATH_INVALID, "s"},
+    {MSG_CANT_DELETE_READONLY, "s"},
+    {MSG_BAD_DEVICE_NAME, "s"},
+    {MSG_WAITING_FOR_DEVICE, "sd"},
+    {SPLASH_TEXT, "ddd"},
+    {LBL_COMPORT_ENTRY, "ds"},
+    {LBL_COMPORT_ENTRY_INFO, "dss"},
+    {LBL_COMPORT_SERIAL, "s"},
     {ERR_PORT_PERMISSION, "sss"},
 };
 

@@ -211,6 +211,13 @@ TEST(OptionsComPortSelector, ProbeCountsARefusedOpenAsPresent) {
 
 const QString kDash = QStringLiteral(" \u2014 ");
 
+// Puts the language file `file` of the start-up folder in place of the one
+// the main window loaded.
+bool UseLanguageFile(OptionsMainWindow& main, const QString& file) {
+    main.LangReader().Clear();
+    return main.LangReader().Load(main.Folder() + file);
+}
+
 // A USB adapter behind COM 33, as the system describes it; the entry keeps
 // the number as its data and the tool tip as the port map's path.
 TEST(OptionsComPortSelector, UsbAdapterIsNamedAfterItsDevice) {
@@ -220,9 +227,11 @@ TEST(OptionsComPortSelector, UsbAdapterIsNamedAfterItsDevice) {
         QString details;                 // what follows the device, "" for nothing
     };
     const Row rows[] = {
-        {"description and maker", {"", "FT232R USB UART", "FTDI", "A1B2C3"},
+        {"description and maker",
+         {"", "FT232R USB UART", "FTDI", "A1B2C3"},
          " (FTDI FT232R USB UART, serial A1B2C3)"},
-        {"description naming the maker", {"", "FTDI FT232R USB UART", "FTDI", "A1B2C3"},
+        {"description naming the maker",
+         {"", "FTDI FT232R USB UART", "FTDI", "A1B2C3"},
          " (FTDI FT232R USB UART, serial A1B2C3)"},
         {"no serial number", {"", "FT232R USB UART", "FTDI", ""}, " (FTDI FT232R USB UART)"},
         {"no description", {"", "", "Prolific", "X9"}, " (Prolific, serial X9)"},
@@ -242,7 +251,8 @@ TEST(OptionsComPortSelector, UsbAdapterIsNamedAfterItsDevice) {
         ComPortSelector selector(main);
 
         ASSERT_TRUE(selector.FillPorts()) << row.name;
-        EXPECT_EQ(Texts(selector), QStringList{"COM 33" + kDash + ports.DevicePath(0) + row.details})
+        EXPECT_EQ(Texts(selector),
+                  QStringList{"COM 33" + kDash + ports.DevicePath(0) + row.details})
             << row.name;
         EXPECT_EQ(selector.itemData(0).toInt(), 33) << row.name;
         EXPECT_EQ(selector.itemData(0, Qt::ToolTipRole).toString(), ports.Path() + "/com33")
@@ -261,8 +271,8 @@ TEST(OptionsComPortSelector, RecordsMatchByDeviceAndEntriesSortAndSelectAsBefore
     QTemporaryDir links;
     const QString link = links.path() + "/ttyUSB0";
     ASSERT_TRUE(QFile::link(ports.DevicePath(1), link));
-    FakePortDescriptions system({{link, "CP2102 USB to UART Bridge Controller", "Silicon Labs",
-                                  "0001"}});
+    FakePortDescriptions system(
+        {{link, "CP2102 USB to UART Bridge Controller", "Silicon Labs", "0001"}});
     OptionsMainWindow main;
     ComPortSelector selector(main);
     ASSERT_TRUE(selector.FillPorts());
@@ -285,16 +295,14 @@ TEST(OptionsComPortSelector, GermanTextsWhenTheGermanFileIsLoaded) {
     FakePortDescriptions system({{ports.DevicePath(0), "FT232R USB UART", "FTDI", "A1B2C3"}});
     OptionsMainWindow main;
     main.CopyResource("LANG_DEUTSCH.txt");
-    main.LangReader().Clear();
-    ASSERT_TRUE(main.LangReader().Load(main.Folder() + "LANG_DEUTSCH.txt"));
+    ASSERT_TRUE(UseLanguageFile(main, "LANG_DEUTSCH.txt"));
     ComPortSelector selector(main);
 
     ASSERT_TRUE(selector.FillPorts());
 
-    EXPECT_EQ(Texts(selector),
-              (QStringList{"COM 33" + kDash + ports.DevicePath(0) +
-                               " (FTDI FT232R USB UART, Seriennummer A1B2C3)",
-                           "COM 7" + kDash + ports.DevicePath(1)}));
+    EXPECT_EQ(Texts(selector), (QStringList{"COM 33" + kDash + ports.DevicePath(0) +
+                                                " (FTDI FT232R USB UART, Seriennummer A1B2C3)",
+                                            "COM 7" + kDash + ports.DevicePath(1)}));
 }
 
 // A language file from before these texts: the English forms stand in.
@@ -304,8 +312,7 @@ TEST(OptionsComPortSelector, LanguageFileWithoutTheEntryTextsGetsTheEnglishForms
     FakePortDescriptions system({{ports.DevicePath(0), "FT232R USB UART", "FTDI", "A1B2C3"}});
     OptionsMainWindow main;
     main.WriteFile("LANG_OLD.txt", "APPNAME=Old\nLBL_SELECT_COMPORT=Port\n");
-    main.LangReader().Clear();
-    ASSERT_TRUE(main.LangReader().Load(main.Folder() + "LANG_OLD.txt"));
+    ASSERT_TRUE(UseLanguageFile(main, "LANG_OLD.txt"));
     ComPortSelector selector(main);
 
     ASSERT_TRUE(selector.FillPorts());
@@ -352,8 +359,7 @@ TEST(OptionsComPortSelector, NoHintWhileAnotherPortCanBeOpened) {
     FakePortDescriptions system({{ports.DevicePath(0), "FT232R USB UART", "FTDI", ""}});
     OptionsMainWindow main;
     main.CopyResource("LANG_DEUTSCH.txt");
-    main.LangReader().Clear();
-    ASSERT_TRUE(main.LangReader().Load(main.Folder() + "LANG_DEUTSCH.txt"));
+    ASSERT_TRUE(UseLanguageFile(main, "LANG_DEUTSCH.txt"));
     ComPortSelector selector(main);
 
     ASSERT_TRUE(selector.FillPorts());

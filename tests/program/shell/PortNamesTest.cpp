@@ -18,8 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
 #include <grp.h>
+#include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,13 +37,12 @@ bool RunsAsRoot() {
 
 // The name of the group that owns `path`, found here on its own.
 QString GroupOf(const QString& path) {
-    struct stat node{};
+    struct stat node {};
     if (::stat(path.toLocal8Bit().constData(), &node) != 0) {
         return QString();
     }
     const group* entry = ::getgrgid(node.st_gid);
-    return entry != nullptr ? QString::fromLocal8Bit(entry->gr_name)
-                            : QString::number(node.st_gid);
+    return entry != nullptr ? QString::fromLocal8Bit(entry->gr_name) : QString::number(node.st_gid);
 }
 
 class PortNames : public DeviceShell {
@@ -122,10 +121,9 @@ protected:
     void SetUp() override {
         PortNames::SetUp();
         const QString language = QLatin1String(GetParam().language);
-        ASSERT_TRUE(folder.WriteSettings(
-            {{COM_SETUP, COM_PORT, QString::number(kCom)},
-             {APPLICATION, LANGUAGE, "LANG_" + language + ".txt"},
-             {APPLICATION, ERROR_FILE, "ERR_" + language + ".txt"}}));
+        ASSERT_TRUE(folder.WriteSettings({{COM_SETUP, COM_PORT, QString::number(kCom)},
+                                          {APPLICATION, LANGUAGE, "LANG_" + language + ".txt"},
+                                          {APPLICATION, ERROR_FILE, "ERR_" + language + ".txt"}}));
     }
 };
 
@@ -142,9 +140,8 @@ TEST_P(PortPermissionHint, FollowsTheLibraryErrorWhenTheConfiguredPortCannotBeOp
     TestMainWindow& w = StartWindow();
 
     ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].text,
-              w.LibraryErrorText(TRELM_ERROR_COMPORT_NOT_OPENED) + "\n\n" +
-                  GetParam().hint(Device(), GroupOf(Device())));
+    EXPECT_EQ(prompter.messages[0].text, w.LibraryErrorText(TRELM_ERROR_COMPORT_NOT_OPENED) +
+                                             "\n\n" + GetParam().hint(Device(), GroupOf(Device())));
     EXPECT_EQ(prompter.messages[0].caption, kAppName);
     EXPECT_FALSE(w.IsConnected());
 }
