@@ -66,13 +66,12 @@ public:
     // ("/dev/pts/3"); empty when the map has no such port.
     static QString DevicePathOf(int port);
 
+private:
     // The text of the entry of COM `number` at the device `devicePath`
     // (links resolved), `adapter` and `serialNumber` as the system describes
     // it (either may be empty), `denied` when this user may not open it.
     QString EntryText(int number, const QString& devicePath, const QString& adapter,
                       const QString& serialNumber, bool denied) const;
-
-private:
     // Adds the entries of the candidates that passed their probe.
     bool AddProbed(const QList<Candidate>& candidates, const QList<bool>& present);
     QList<Candidate> CandidatesInDirectory(const QString& dir) const;
