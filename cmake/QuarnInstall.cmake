@@ -12,12 +12,14 @@ include(GNUInstallDirs)
 
 # The Qt 6 runtime packages the desktop program needs: the libraries it links
 # and those Qt loads as plugins at run time (the SVG icon engine is in
-# libqt6svg6). The one list of them; quarnloader depends on each.
+# libqt6svg6; the COM port list's adapter names come from libqt6serialport6).
+# The one list of them; quarnloader depends on each.
 set(QUARN_PROGRAM_QT_PACKAGES
   "libqt6core6 (>= 6.4)"
   "libqt6gui6 (>= 6.4)"
   "libqt6widgets6 (>= 6.4)"
-  "libqt6svg6 (>= 6.4)")
+  "libqt6svg6 (>= 6.4)"
+  "libqt6serialport6 (>= 6.4)")
 
 # Under another prefix the programs that link libtrelm find it relative to
 # their own folder, so such a tree works without LD_LIBRARY_PATH. Under /usr

@@ -15,7 +15,7 @@ quarn_ensure_packages() {
 }
 
 QUARN_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev tzdata xvfb xauth)
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-serialport-dev libgl-dev tzdata xvfb xauth)
 
 # What the package tests need beyond the build: dpkg-shlibdeps and the file
 # utility for CPack's Debian packages, mmdebstrap for the clean Debian root.

@@ -2,7 +2,12 @@
 
 #include "DebugLog.h"
 #include "DeviceLink.h"
+#include "LanguageReader.h"
 #include "MainWindowMessages.h"
+#include "PortDescriptions.h"
+#include "PortPermission.h"
+#include "TextKeys.h"
+#include "TextTemplate.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,6 +53,13 @@ int PortNumberOfName(const QString& name) {
         }
     }
     return number;
+}
+
+// The device behind a port map entry: links resolved, or the entry itself
+// when it cannot be resolved.
+QString ResolvedPath(const QString& path) {
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    return resolved.isEmpty() ? path : resolved;
 }
 
 } // namespace
@@ -104,29 +116,75 @@ QString ComPortSelector::DevicePathOf(int port) {
     if (path.isEmpty() || !QFileInfo::exists(path)) {
         return QString();
     }
-    const QString resolved = QFileInfo(path).canonicalFilePath();
-    return resolved.isEmpty() ? path : resolved;
+    return ResolvedPath(path);
+}
+
+QString ComPortSelector::EntryText(int number, const QString& devicePath, const QString& adapter,
+                                   const QString& serialNumber, bool denied) const {
+    const LanguageReader& texts = mainWindow.LangReader();
+    // Language files older than these texts get the English forms.
+    const auto text = [&texts](const char* key, const char* english) {
+        const QString name = QLatin1String(key);
+        const QString found = texts.GetText(name);
+        return found == name ? QString::fromUtf8(english) : found;
+    };
+    QStringList details;
+    if (!adapter.isEmpty()) {
+        details << adapter;
+    }
+    if (!serialNumber.isEmpty()) {
+        details << TextTemplate::Fill(text(TextKeys::LBL_COMPORT_SERIAL, "serial %s"),
+                                      {serialNumber});
+    }
+    if (denied) {
+        details << text(TextKeys::LBL_COMPORT_NO_PERMISSION, "no permission");
+    }
+    const QString port = QString::number(number);
+    if (details.isEmpty()) {
+        return TextTemplate::Fill(text(TextKeys::LBL_COMPORT_ENTRY, "COM %d \u2014 %s"),
+                                  {port, devicePath});
+    }
+    return TextTemplate::Fill(text(TextKeys::LBL_COMPORT_ENTRY_INFO, "COM %d \u2014 %s (%s)"),
+                              {port, devicePath, details.join(QStringLiteral(", "))});
 }
 
 bool ComPortSelector::AddProbed(const QList<Candidate>& candidates, const QList<bool>& present) {
+    const QList<PortDescriptions::Record> descriptions = PortDescriptions::List();
     int added = 0;
+    int usable = 0;
+    QStringList denied;
     for (qsizetype i = 0; i < candidates.size(); ++i) {
         const Candidate& candidate = candidates.at(i);
+        const QString device = ResolvedPath(candidate.devicePath);
+        const bool deniedHere = PortPermission::IsDenied(device);
+        if (deniedHere) {
+            denied << device;
+        }
         if (i >= present.size() || !present.at(i)) {
             quarnDebug("COM%d (%s) did not answer the probe\n", candidate.number,
                        qPrintable(candidate.devicePath));
             continue;
         }
+        const PortDescriptions::Record record = PortDescriptions::Find(descriptions, device);
         const int index =
-            AddSorted(QStringLiteral("COM %1").arg(candidate.number), candidate.number);
+            AddSorted(EntryText(candidate.number, device, PortDescriptions::AdapterText(record),
+                                record.serialNumber, deniedHere),
+                      candidate.number);
         setItemData(index, candidate.devicePath, Qt::ToolTipRole);
         ++added;
+        if (!deniedHere) {
+            ++usable;
+        }
     }
     if (added == 0) {
         mainWindow.ProgramError(NO_COM_PORTS);
-        return false;
     }
-    return true;
+    // Ports this user may not open, and none that it may: the user learns
+    // why and how to get the permission.
+    if (usable == 0 && !denied.isEmpty()) {
+        mainWindow.PortAccessDenied(denied);
+    }
+    return added > 0;
 }
 
 int ComPortSelector::GetSelectedPort() const {

@@ -28,6 +28,13 @@ DeviceLink::DeviceLink(QObject* parent) : QObject(parent) {
     worker = new QObject;
     worker->moveToThread(thread);
     thread->start();
+    // A copy that reports progress is not waiting for the device: each
+    // packet answered starts the wait again.
+    connect(this, &DeviceLink::Progress, this, [this] {
+        if (!sentAt.isEmpty()) {
+            sentAt.first() = clock.elapsed();
+        }
+    });
 }
 
 DeviceLink::~DeviceLink() {

@@ -141,7 +141,8 @@ public:
     bool IsBusy() const { return inFlight > 0 || operationDepth > 0; }
     // Requests sent and not answered yet.
     int RequestsInFlight() const { return inFlight; }
-    // How long the oldest unanswered request has waited; -1 when none.
+    // How long the oldest unanswered request has waited since it was sent
+    // or, for a copy, since its last packet was answered; -1 when none.
     qint64 WaitedMs() const;
 
     // The device error values of the last answered call that failed; what

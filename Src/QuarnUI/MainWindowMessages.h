@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class DeviceLink;
 class IniEx;
@@ -21,6 +22,9 @@ public:
         UM_REFRESH = 0x400 + 200,
         UM_DEVICE_LIST_STATE = 0x400 + 202,
         UM_LOCAL_LIST_STATE = 0x400 + 203,
+        // Not one of the classic messages: the permission hint of the COM
+        // port list.
+        PORT_ACCESS_DENIED = 0x400 + 300,
     };
 
     virtual ~MainWindowMessages() = default;
@@ -37,6 +41,9 @@ public:
     virtual int FlushFileLibrary() = 0;
     // UM_LIBRARY_ERROR: shows the library error; 0.
     virtual int LibraryError(int code) = 0;
+    // The COM port list found ports that this user may not open: shows how
+    // to get the permission; 0.
+    virtual int PortAccessDenied(const QStringList& devicePaths) = 0;
     // UM_REFRESH: refreshes both lists; 0.
     virtual int Refresh() = 0;
     // UM_DEVICE_LIST_STATE: the device list has loaded; 1.

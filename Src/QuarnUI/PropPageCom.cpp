@@ -150,6 +150,15 @@ void CPropPageCom::OnInitDialog() {
     });
 
     baudText = settings.ReadValue(section, QLatin1String(SettingsKeys::COM_BAUD), QString());
+    // A rate in use that the list does not offer (115200, say) is added to
+    // it, so the page shows the rate the line runs at rather than nothing.
+    bool offered = baudText.isEmpty();
+    for (int i = 0; i < baudList->count() && !offered; ++i) {
+        offered = baudList->itemText(i).startsWith(baudText);
+    }
+    if (!offered) {
+        baudList->AddSorted(baudText);
+    }
     dataBitsText = settings.ReadValue(section, QLatin1String(SettingsKeys::COM_DATABIT), QString());
     stopBitsText = settings.ReadValue(section, QLatin1String(SettingsKeys::COM_STOPBIT), QString());
     SelectStoredParity(

@@ -9,6 +9,7 @@
 #include "FileInfo.h"
 #include "LocalFileList.h"
 #include "Options.h"
+#include "PortPermission.h"
 #include "ProgressWnd.h"
 #include "RunOnce.h"
 #include "SettingsKeys.h"
@@ -16,6 +17,7 @@
 #include "SystemError.h"
 #include "TargetFileList.h"
 #include "TextKeys.h"
+#include "TextTemplate.h"
 #include "WaitAny.h"
 
 #include "trelm.h"
@@ -435,6 +437,10 @@ bool QuarnUIDlg::OnInitDialog() {
 
     // 5. First start: the first-run setup chooses language, folder and port.
     if (ReadSetting(APPLICATION, STATUS, Text(STATUS_DEFAULT)) == Text(STATUS_FIRST_RUN)) {
+        // The errors the setup reports (no COM port, say) need their texts:
+        // the error-message file that the shipped settings name is loaded
+        // now already. Without it they show their keys, as before.
+        m_errReader.Load(m_startupFolder + ReadSetting(APPLICATION, ERROR_FILE, QString()));
         const FirstRunChoice choice = RunFirstRunSetup();
         if (!choice.accepted || choice.language.isEmpty() || choice.folder.isEmpty()) {
             FatalExit(1);
@@ -451,8 +457,10 @@ bool QuarnUIDlg::OnInitDialog() {
         WriteSetting(APPLICATION, STATUS, Text(STATUS_DONE));
     }
 
-    // 6. The error-message file.
+    // 6. The error-message file (the one of the language chosen at a first
+    // run, on its own: no text of the early load stays).
     const QString errorPath = m_startupFolder + ReadSetting(APPLICATION, ERROR_FILE, QString());
+    m_errReader.Clear();
     if (!m_errReader.Load(errorPath)) {
         ShowMessage(QStringLiteral("Unable to locate the error-messagefile : ") + errorPath,
                     Prompter::Icon::Stop);
@@ -611,7 +619,8 @@ void QuarnUIDlg::Connect() {
                          quarnDebug("Not connected to TRELM\n");
                          m_connecting = false;
                          m_link->EndOperation();
-                         ShowLibraryError(static_cast<int>(open.call.result));
+                         ShowMessage(OpenFailureText(static_cast<int>(open.call.result), port),
+                                     Prompter::Icon::None);
                          EnableCopyButtons(false, false);
                          m_targetList->DeleteAllRows();
                          m_targetList->SetEmptyText(DeviceFailureText(open.call.result));
@@ -1354,10 +1363,11 @@ bool QuarnUIDlg::DropOnDevice(const QMimeData* data, bool drop) {
         // While the data is held over the pane, the status bar says what a
         // drop would do.
         statusBar->showMessage(
-            FillFormat(GetTextOrDefault(Text(TextKeys::STB_DROP),
-                                        QStringLiteral("Drop to copy %d to the device; %d refused")),
-                       {QString::number(accepted.size()),
-                        QString::number(files.size() - accepted.size())}),
+            TextTemplate::Fill(
+                GetTextOrDefault(Text(TextKeys::STB_DROP),
+                                 QStringLiteral("Drop to copy %d to the device; %d refused")),
+                {QString::number(accepted.size()),
+                 QString::number(files.size() - accepted.size())}),
             1500);
         return true;
     }
@@ -1516,31 +1526,6 @@ void QuarnUIDlg::SetDeviceColumns() {
     }
 }
 
-QString QuarnUIDlg::FillFormat(const QString& format, const QStringList& values) {
-    // Each "%s" or "%d" takes the next value, "%%" is "%"; anything else
-    // stays as written.
-    QString result;
-    qsizetype next = 0;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format.at(i);
-        if (c == u'%' && i + 1 < format.size()) {
-            const QChar conversion = format.at(i + 1);
-            if (conversion == u'%') {
-                result += u'%';
-                ++i;
-                continue;
-            }
-            if ((conversion == u's' || conversion == u'd') && next < values.size()) {
-                result += values.at(next++);
-                ++i;
-                continue;
-            }
-        }
-        result += c;
-    }
-    return result;
-}
-
 void QuarnUIDlg::UpdateStatusBar() {
     const auto text = [this](const char* key, const QString& fallback) {
         return GetTextOrDefault(Text(key), fallback);
@@ -1553,22 +1538,22 @@ void QuarnUIDlg::UpdateStatusBar() {
     std::uint32_t value1 = 0;
     std::uint32_t value2 = 0;
     if (m_connected && m_targetList->DeviceInfo(value1, value2)) {
-        connection = FillFormat(
+        connection = TextTemplate::Fill(
             text(TextKeys::STB_CONNECTED, QStringLiteral("%s \u00b7 device information %d, %d")),
             {PortDescription(), QString::number(value1), QString::number(value2)});
-        statusDeviceFiles->setText(
-            FillFormat(text(TextKeys::STB_DEVICE_FILES, QStringLiteral("Device files: %d, %s")),
-                       files(m_targetList)));
+        statusDeviceFiles->setText(TextTemplate::Fill(
+            text(TextKeys::STB_DEVICE_FILES, QStringLiteral("Device files: %d, %s")),
+            files(m_targetList)));
     } else {
-        connection =
-            FillFormat(text(TextKeys::STB_NOT_CONNECTED, QStringLiteral("Not connected \u00b7 %s")),
-                       {PortDescription()});
+        connection = TextTemplate::Fill(
+            text(TextKeys::STB_NOT_CONNECTED, QStringLiteral("Not connected \u00b7 %s")),
+            {PortDescription()});
         statusDeviceFiles->clear();
     }
     statusConnection->setText(connection);
     statusLocalFiles->setText(
-        FillFormat(text(TextKeys::STB_LOCAL_FILES, QStringLiteral("Local files: %d, %s")),
-                   files(m_localList)));
+        TextTemplate::Fill(text(TextKeys::STB_LOCAL_FILES, QStringLiteral("Local files: %d, %s")),
+                           files(m_localList)));
 }
 
 // ---- Errors and statistics ----------------------------------------------
@@ -1581,6 +1566,17 @@ QString QuarnUIDlg::LibraryErrorText(int code) {
     QString text = LibraryCodeIsLookedUp(code) ? m_errReader.GetText(key) : key;
     if (code == TRELM_ERROR_DEVICE_ERROR || code == TRELM_ERROR_DEVICE_UNKNOWN_CMD) {
         text += QStringLiteral("\nDeviceError was :") + GetDeviceErrorText();
+    }
+    return text;
+}
+
+QString QuarnUIDlg::OpenFailureText(int result, int port) {
+    QString text = LibraryErrorText(result);
+    if (result == TRELM_ERROR_COMPORT_NOT_OPENED && port > 0) {
+        const QString device = ComPortSelector::DevicePathOf(port);
+        if (PortPermission::IsDenied(device)) {
+            text += QStringLiteral("\n\n") + PortPermission::Hint(m_errReader, {device});
+        }
     }
     return text;
 }
@@ -1654,6 +1650,11 @@ bool QuarnUIDlg::IsServiceMode() const {
 
 int QuarnUIDlg::ProgramError(int code) {
     ShowProgramError(code);
+    return 0;
+}
+
+int QuarnUIDlg::PortAccessDenied(const QStringList& devicePaths) {
+    ShowMessage(PortPermission::Hint(m_errReader, devicePaths), Prompter::Icon::Warning);
     return 0;
 }
 

@@ -141,6 +141,7 @@ public:
     int ShowHidden() override;
     int FlushFileLibrary() override;
     int LibraryError(int code) override;
+    int PortAccessDenied(const QStringList& devicePaths) override;
     int Refresh() override;
     int DeviceListState(int fileCount, int deviceAnswered) override;
     int LocalListState(int fileCount, int value) override;
@@ -292,8 +293,10 @@ private:
     // Columns of the device list from the heading, at its remembered widths.
     void SetDeviceColumns();
     void UpdateStatusBar();
-    // `format` with each "%s" and "%d" replaced by the next of `values`.
-    static QString FillFormat(const QString& format, const QStringList& values);
+    // The message of a failed open of COM `port`: the library error text,
+    // and when the port's device node exists but this user may not open
+    // it, how to get the permission.
+    QString OpenFailureText(int result, int port);
     // Why the device pane is empty after a failed call: the library error
     // text and the port.
     QString DeviceFailureText(int result);

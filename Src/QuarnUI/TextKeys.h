@@ -78,6 +78,15 @@ inline constexpr char LBL_SELECT_PATH[] = "LBL_SELECT_PATH";
 inline constexpr char LBL_SELECT_COMPORT[] = "LBL_SELECT_COMPORT";
 inline constexpr char BROWSE_HWND[] = "BROWSE_HWND";
 
+// Entries of the COM port lists. Format templates: the port number (%d) and
+// its device (%s); the second form adds, in one more %s, what else is known
+// of the port (the USB adapter, its serial number, a missing permission).
+inline constexpr char LBL_COMPORT_ENTRY[] = "LBL_COMPORT_ENTRY";
+inline constexpr char LBL_COMPORT_ENTRY_INFO[] = "LBL_COMPORT_ENTRY_INFO";
+// Format template with one %s: the serial number of a USB adapter.
+inline constexpr char LBL_COMPORT_SERIAL[] = "LBL_COMPORT_SERIAL";
+inline constexpr char LBL_COMPORT_NO_PERMISSION[] = "LBL_COMPORT_NO_PERMISSION";
+
 // Options sheet and COM port page.
 inline constexpr char LBL_OPTIONS_TABLANG[] = "LBL_OPTIONS_TABLANG";
 inline constexpr char LBL_OPTIONS_TABCOM[] = "LBL_OPTIONS_TABCOM";
@@ -124,6 +133,9 @@ inline constexpr char ERR_FILE_CACHE_NOT_FOUND[] = "ERR_FILE_CACHE_NOT_FOUND";
 inline constexpr char ERR_LANG_FILE_NOT_FOUND[] = "ERR_LANG_FILE_NOT_FOUND";
 inline constexpr char ERR_UNABLE_TO_CHANGE_LANG[] = "ERR_UNABLE_TO_CHANGE_LANG";
 inline constexpr char ERR_NO_COMPORTS[] = "ERR_NO_COMPORTS";
+// Format template with three %s: the device nodes this user may not open,
+// and twice the group that owns them.
+inline constexpr char ERR_PORT_PERMISSION[] = "ERR_PORT_PERMISSION";
 // Every other program error code.
 inline constexpr char NA_WTF[] = "NA//wtf";
 
@@ -302,6 +314,10 @@ inline constexpr const char* LANGUAGE_FILE_KEYS[] = {
     LBL_SELECT_PATH,
     LBL_SELECT_COMPORT,
     BROWSE_HWND,
+    LBL_COMPORT_ENTRY,
+    LBL_COMPORT_ENTRY_INFO,
+    LBL_COMPORT_SERIAL,
+    LBL_COMPORT_NO_PERMISSION,
     LBL_OPTIONS_TABLANG,
     LBL_OPTIONS_TABCOM,
     LBL_OPTIONS_TABPASS,
@@ -339,6 +355,7 @@ inline constexpr const char* ERROR_FILE_KEYS[] = {
     ERR_LANG_FILE_NOT_FOUND,
     ERR_UNABLE_TO_CHANGE_LANG,
     ERR_NO_COMPORTS,
+    ERR_PORT_PERMISSION,
     NA_WTF,
     TRELM_ERROR_BAD_PARAMETERS,
     TRELM_ERROR_COMPORT_NOT_OPENED,
@@ -385,12 +402,21 @@ struct FormatTemplate {
     const char* conversions;
 };
 inline constexpr FormatTemplate FORMAT_TEMPLATES[] = {
-    {MSG_LOCAL_PATH_INVALID, "s"}, {MSG_CANT_DELETE_READONLY, "s"},
-    {MSG_BAD_DEVICE_NAME, "s"},    {MSG_WAITING_FOR_DEVICE, "sd"},
-    {SPLASH_TEXT, "ddd"},          {STB_CONNECTED, "sdd"},
-    {STB_NOT_CONNECTED, "s"},      {STB_DEVICE_FILES, "ds"},
-    {STB_LOCAL_FILES, "ds"},       {MSG_DROP_REFUSED, "s"},
+    {MSG_LOCAL_PATH_INVALID, "s"},
+    {MSG_CANT_DELETE_READONLY, "s"},
+    {MSG_BAD_DEVICE_NAME, "s"},
+    {MSG_WAITING_FOR_DEVICE, "sd"},
+    {SPLASH_TEXT, "ddd"},
+    {STB_CONNECTED, "sdd"},
+    {STB_NOT_CONNECTED, "s"},
+    {STB_DEVICE_FILES, "ds"},
+    {STB_LOCAL_FILES, "ds"},
+    {MSG_DROP_REFUSED, "s"},
     {STB_DROP, "dd"},
+    {LBL_COMPORT_ENTRY, "ds"},
+    {LBL_COMPORT_ENTRY_INFO, "dss"},
+    {LBL_COMPORT_SERIAL, "s"},
+    {ERR_PORT_PERMISSION, "sss"},
 };
 
 } // namespace TextKeys

@@ -43,7 +43,7 @@ table=(
     "libtrelm1|libs|same|libc6;libstdc++6|libtrelm1 libqt6core6"
     "libtrelm-dev|libdevel|same|libtrelm1:(= $version)|libqt6core6"
     "trelm-tools|comm|foreign|libtrelm1:(>= $version);libc6;libstdc++6|libqt6core6 libqt6gui6"
-    "quarnloader|comm|no|libtrelm1:(>= $version);libqt6core6;libqt6gui6;libqt6widgets6;libqt6svg6|"
+    "quarnloader|comm|no|libtrelm1:(>= $version);libqt6core6;libqt6gui6;libqt6widgets6;libqt6svg6;libqt6serialport6|"
 )
 
 for row in "${table[@]}"; do

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 using options_test::Choose;
+using options_test::Labels;
 using options_test::PortFolder;
 using options_test::Selected;
 using options_test::Texts;
@@ -61,7 +62,7 @@ TEST_F(OptionsComPage, ListsAutoAndThePortsByTextWithTheStoredPortSelected) {
     Open("COM_PORT=10\n");
     ShowComTab();
 
-    EXPECT_EQ(Texts(Ports()), (QStringList{"AUTO", "COM 1", "COM 10", "COM 2"}));
+    EXPECT_EQ(Labels(Ports()), (QStringList{"AUTO", "COM 1", "COM 10", "COM 2"}));
     EXPECT_EQ(Selected(Ports()), "COM 10");
     EXPECT_EQ(Ports().objectName(), "ctl1011");
 }
@@ -190,11 +191,18 @@ TEST_F(OptionsComPage, LineSettingListsSelectTheFirstEntryBeginningWithTheStored
         const char* shown;
     };
     const Row rows[] = {
-        {"COM_BAUD", "ctl1019", "9600", "9600"},   {"COM_BAUD", "ctl1019", "96", "9600"},
-        {"COM_BAUD", "ctl1019", "1", "1200"},      {"COM_BAUD", "ctl1019", "19", "19200"},
-        {"COM_BAUD", "ctl1019", "4800", "<none>"}, {"COM_BAUD", "ctl1019", "", "<none>"},
-        {"COM_DATABIT", "ctl1017", "7", "7"},      {"COM_DATABIT", "ctl1017", "5", "<none>"},
-        {"COM_STOPBIT", "ctl1018", "1", "1"},      {"COM_STOPBIT", "ctl1018", "1.5", "1.5"},
+        {"COM_BAUD", "ctl1019", "9600", "9600"},
+        {"COM_BAUD", "ctl1019", "96", "9600"},
+        {"COM_BAUD", "ctl1019", "1", "1200"},
+        {"COM_BAUD", "ctl1019", "19", "19200"},
+        // A rate in use that the list does not offer is added and shown.
+        {"COM_BAUD", "ctl1019", "4800", "4800"},
+        {"COM_BAUD", "ctl1019", "115200", "115200"},
+        {"COM_BAUD", "ctl1019", "", "<none>"},
+        {"COM_DATABIT", "ctl1017", "7", "7"},
+        {"COM_DATABIT", "ctl1017", "5", "<none>"},
+        {"COM_STOPBIT", "ctl1018", "1", "1"},
+        {"COM_STOPBIT", "ctl1018", "1.5", "1.5"},
         {"COM_STOPBIT", "ctl1018", "2", "2"},
     };
     for (const Row& row : rows) {
@@ -202,6 +210,11 @@ TEST_F(OptionsComPage, LineSettingListsSelectTheFirstEntryBeginningWithTheStored
         ShowComTab();
         EXPECT_EQ(Selected(List(row.list)), row.shown) << row.key << "=" << row.stored;
     }
+    // The list offers the added rate besides the fixed ones.
+    Open("COM_BAUD=115200\n");
+    ShowComTab();
+    EXPECT_EQ(Texts(List("ctl1019")),
+              (QStringList{"115200", "1200", "19200", "2400", "300", "9600"}));
 }
 
 TEST_F(OptionsComPage, LineSettingListsAreFixedSortedAndDisabled) {

@@ -11,7 +11,10 @@
 
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+using options_test::FakePortDescriptions;
+using options_test::Labels;
 using options_test::PortFolder;
 using options_test::ScopedEnv;
 using options_test::Texts;
@@ -36,7 +39,10 @@ TEST(OptionsComPortSelector, PortFolderEntriesAreListedAsComTextsSortedByText) {
 
     EXPECT_TRUE(selector.FillPorts());
 
-    EXPECT_EQ(Texts(selector), (QStringList{"COM 1", "COM 10", "COM 2"}));
+    // Each entry names the pseudo-terminal behind its map entry.
+    EXPECT_EQ(Texts(selector), (QStringList{"COM 1 \u2014 " + ports.DevicePath(2),
+                                            "COM 10 \u2014 " + ports.DevicePath(1),
+                                            "COM 2 \u2014 " + ports.DevicePath(0)}));
     EXPECT_EQ(selector.itemData(1).toInt(), 10);
     EXPECT_EQ(selector.itemData(1, Qt::ToolTipRole).toString(), ports.Path() + "/com10");
     EXPECT_EQ(selector.currentIndex(), -1);
@@ -76,7 +82,7 @@ TEST(OptionsComPortSelector, AnEntryIsListedOnlyWhenItsPortAnswersTheProbe) {
 
     EXPECT_EQ(Numbers(selector.FindCandidates()), (QList<int>{5, 6, 7, 8, 9}));
     EXPECT_TRUE(selector.FillPorts());
-    EXPECT_EQ(Texts(selector), (QStringList{"COM 5"}));
+    EXPECT_EQ(Labels(selector), (QStringList{"COM 5"}));
 }
 
 TEST(OptionsComPortSelector, NoPortSendsProgramError1130) {
@@ -101,10 +107,10 @@ TEST(OptionsComPortSelector, SelectPortSelectsByNumberOrNothing) {
     selector.AddSorted("AUTO", 0);
 
     selector.SelectPort(2);
-    EXPECT_EQ(selector.currentText(), "COM 2");
+    EXPECT_EQ(options_test::Selected(selector), "COM 2");
     EXPECT_EQ(selector.GetSelectedPort(), 2);
     selector.SelectPort(0);
-    EXPECT_EQ(selector.currentText(), "AUTO");
+    EXPECT_EQ(options_test::Selected(selector), "AUTO");
     EXPECT_EQ(selector.GetSelectedPort(), 0);
     selector.SelectPort(7);
     EXPECT_EQ(selector.currentIndex(), -1);
@@ -150,7 +156,7 @@ TEST(OptionsComPortSelector, FixedTableNeedsHardwareInSysfsAndAnAnsweringPort) {
 
     EXPECT_EQ(Numbers(selector.FindCandidates()), (QList<int>{1, 33, 68, 96}));
     EXPECT_TRUE(selector.FillPorts());
-    EXPECT_EQ(Texts(selector), (QStringList{"COM 1", "COM 33", "COM 96"}));
+    EXPECT_EQ(Labels(selector), (QStringList{"COM 1", "COM 33", "COM 96"}));
 }
 
 TEST(OptionsComPortSelector, ProbeOfThingsThatAreNoPort) {
@@ -199,6 +205,169 @@ TEST(OptionsComPortSelector, ProbeCountsARefusedOpenAsPresent) {
     }
     // The same helper finds nothing where there is nothing.
     EXPECT_EQ(QProcess::execute(QStringLiteral(PROBE_HELPER), {"/nonexistent/ttyX"}), 0);
+}
+
+// ---- What an entry tells of its port -----------------------------------------------
+
+const QString kDash = QStringLiteral(" \u2014 ");
+
+// Puts the language file `file` of the start-up folder in place of the one
+// the main window loaded.
+bool UseLanguageFile(OptionsMainWindow& main, const QString& file) {
+    main.LangReader().Clear();
+    return main.LangReader().Load(main.Folder() + file);
+}
+
+// A USB adapter behind COM 33, as the system describes it; the entry keeps
+// the number as its data and the tool tip as the port map's path.
+TEST(OptionsComPortSelector, UsbAdapterIsNamedAfterItsDevice) {
+    struct Row {
+        const char* name;
+        PortDescriptions::Record record; // path "" stands for the port's own device
+        QString details;                 // what follows the device, "" for nothing
+    };
+    const Row rows[] = {
+        {"description and maker",
+         {"", "FT232R USB UART", "FTDI", "A1B2C3"},
+         " (FTDI FT232R USB UART, serial A1B2C3)"},
+        {"description naming the maker",
+         {"", "FTDI FT232R USB UART", "FTDI", "A1B2C3"},
+         " (FTDI FT232R USB UART, serial A1B2C3)"},
+        {"no serial number", {"", "FT232R USB UART", "FTDI", ""}, " (FTDI FT232R USB UART)"},
+        {"no description", {"", "", "Prolific", "X9"}, " (Prolific, serial X9)"},
+        {"serial number alone", {"", "", "", "X9"}, " (serial X9)"},
+        {"nothing known", {"", "", "", ""}, ""},
+        {"another device", {"/dev/ttyUSB9", "FT232R USB UART", "FTDI", "A1B2C3"}, ""},
+    };
+    for (const Row& row : rows) {
+        PortFolder ports;
+        ports.AddPort(33);
+        PortDescriptions::Record record = row.record;
+        if (record.path.isEmpty()) {
+            record.path = ports.DevicePath(0);
+        }
+        FakePortDescriptions system({record});
+        OptionsMainWindow main;
+        ComPortSelector selector(main);
+
+        ASSERT_TRUE(selector.FillPorts()) << row.name;
+        EXPECT_EQ(Texts(selector),
+                  QStringList{"COM 33" + kDash + ports.DevicePath(0) + row.details})
+            << row.name;
+        EXPECT_EQ(selector.itemData(0).toInt(), 33) << row.name;
+        EXPECT_EQ(selector.itemData(0, Qt::ToolTipRole).toString(), ports.Path() + "/com33")
+            << row.name;
+    }
+}
+
+// The system names devices as it knows them; a record reached through a
+// link describes the device behind it. The port texts still sort by their
+// numbers' text, and choosing goes by number.
+TEST(OptionsComPortSelector, RecordsMatchByDeviceAndEntriesSortAndSelectAsBefore) {
+    PortFolder ports;
+    ports.AddPort(2);
+    ports.AddPort(10);
+    ports.AddPort(1);
+    QTemporaryDir links;
+    const QString link = links.path() + "/ttyUSB0";
+    ASSERT_TRUE(QFile::link(ports.DevicePath(1), link));
+    FakePortDescriptions system(
+        {{link, "CP2102 USB to UART Bridge Controller", "Silicon Labs", "0001"}});
+    OptionsMainWindow main;
+    ComPortSelector selector(main);
+    ASSERT_TRUE(selector.FillPorts());
+    selector.AddSorted("AUTO", 0);
+
+    EXPECT_EQ(Labels(selector), (QStringList{"AUTO", "COM 1", "COM 10", "COM 2"}));
+    EXPECT_EQ(selector.itemText(2), "COM 10" + kDash + ports.DevicePath(1) +
+                                        " (Silicon Labs CP2102 USB to UART Bridge Controller, "
+                                        "serial 0001)");
+    selector.SelectPort(10);
+    EXPECT_EQ(selector.currentIndex(), 2);
+    EXPECT_EQ(selector.GetSelectedPort(), 10);
+    EXPECT_TRUE(main.log.isEmpty());
+}
+
+TEST(OptionsComPortSelector, GermanTextsWhenTheGermanFileIsLoaded) {
+    PortFolder ports;
+    ports.AddPort(33);
+    ports.AddPort(7);
+    FakePortDescriptions system({{ports.DevicePath(0), "FT232R USB UART", "FTDI", "A1B2C3"}});
+    OptionsMainWindow main;
+    main.CopyResource("LANG_DEUTSCH.txt");
+    ASSERT_TRUE(UseLanguageFile(main, "LANG_DEUTSCH.txt"));
+    ComPortSelector selector(main);
+
+    ASSERT_TRUE(selector.FillPorts());
+
+    EXPECT_EQ(Texts(selector), (QStringList{"COM 33" + kDash + ports.DevicePath(0) +
+                                                " (FTDI FT232R USB UART, Seriennummer A1B2C3)",
+                                            "COM 7" + kDash + ports.DevicePath(1)}));
+}
+
+// A language file from before these texts: the English forms stand in.
+TEST(OptionsComPortSelector, LanguageFileWithoutTheEntryTextsGetsTheEnglishForms) {
+    PortFolder ports;
+    ports.AddPort(33);
+    FakePortDescriptions system({{ports.DevicePath(0), "FT232R USB UART", "FTDI", "A1B2C3"}});
+    OptionsMainWindow main;
+    main.WriteFile("LANG_OLD.txt", "APPNAME=Old\nLBL_SELECT_COMPORT=Port\n");
+    ASSERT_TRUE(UseLanguageFile(main, "LANG_OLD.txt"));
+    ComPortSelector selector(main);
+
+    ASSERT_TRUE(selector.FillPorts());
+
+    EXPECT_EQ(Texts(selector), QStringList{"COM 33" + kDash + ports.DevicePath(0) +
+                                           " (FTDI FT232R USB UART, serial A1B2C3)"});
+}
+
+// ---- Ports this user may not open -----------------------------------------------------
+
+// Root may open every node, so these cases need an ordinary user.
+bool RunsAsRoot() {
+    return ::geteuid() == 0;
+}
+
+TEST(OptionsComPortSelector, PortWithoutPermissionIsMarkedAndTheMainWindowIsTold) {
+    if (RunsAsRoot()) {
+        GTEST_SKIP() << "root may open any device node; run as an ordinary user";
+    }
+    PortFolder ports;
+    ports.AddPort(1);
+    ASSERT_EQ(::chmod(ports.DevicePath(0).toLocal8Bit().constData(), 0), 0);
+    OptionsMainWindow main;
+    ComPortSelector selector(main);
+
+    ASSERT_TRUE(selector.FillPorts());
+
+    EXPECT_EQ(Texts(selector),
+              QStringList{"COM 1" + kDash + ports.DevicePath(0) + " (no permission)"});
+    EXPECT_EQ(selector.itemData(0).toInt(), 1);
+    EXPECT_EQ(main.log, QStringList{"PortAccessDenied " + ports.DevicePath(0)});
+}
+
+// The hint is for a user who cannot use any port; one usable port is
+// enough to go on with, and the other port's entry says why it will fail.
+TEST(OptionsComPortSelector, NoHintWhileAnotherPortCanBeOpened) {
+    if (RunsAsRoot()) {
+        GTEST_SKIP() << "root may open any device node; run as an ordinary user";
+    }
+    PortFolder ports;
+    ports.AddPort(1);
+    ports.AddPort(2);
+    ASSERT_EQ(::chmod(ports.DevicePath(0).toLocal8Bit().constData(), 0), 0);
+    FakePortDescriptions system({{ports.DevicePath(0), "FT232R USB UART", "FTDI", ""}});
+    OptionsMainWindow main;
+    main.CopyResource("LANG_DEUTSCH.txt");
+    ASSERT_TRUE(UseLanguageFile(main, "LANG_DEUTSCH.txt"));
+    ComPortSelector selector(main);
+
+    ASSERT_TRUE(selector.FillPorts());
+
+    EXPECT_EQ(Texts(selector), (QStringList{"COM 1" + kDash + ports.DevicePath(0) +
+                                                " (FTDI FT232R USB UART, keine Berechtigung)",
+                                            "COM 2" + kDash + ports.DevicePath(1)}));
+    EXPECT_TRUE(main.log.isEmpty());
 }
 
 } // namespace

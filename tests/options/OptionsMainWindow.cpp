@@ -88,6 +88,11 @@ int OptionsMainWindow::FlushFileLibrary() {
     return 1;
 }
 
+int OptionsMainWindow::PortAccessDenied(const QStringList& devicePaths) {
+    log << QStringLiteral("PortAccessDenied ") + devicePaths.join(u',');
+    return 0;
+}
+
 int OptionsMainWindow::LibraryError(int code) {
     log << QStringLiteral("LibraryError %1").arg(code);
     return 0;

@@ -47,6 +47,7 @@ public:
     int ShowHidden() override;
     int FlushFileLibrary() override;
     int LibraryError(int code) override;
+    int PortAccessDenied(const QStringList& devicePaths) override;
     int Refresh() override;
     int DeviceListState(int fileCount, int deviceAnswered) override;
     int LocalListState(int fileCount, int value) override;

@@ -1,6 +1,7 @@
 // Helpers shared by the tests of the option dialogs.
 #pragma once
 
+#include "PortDescriptions.h"
 #include "PtyPair.h"
 
 #include <QByteArray>
@@ -23,14 +24,35 @@ inline QStringList Texts(const QComboBox& list) {
     return texts;
 }
 
-// The text of the selected entry, or "<none>".
-inline QString Selected(const QComboBox& list) {
-    return list.currentIndex() < 0 ? QStringLiteral("<none>") : list.currentText();
+// What names a port in its entry: the text before the device
+// ("COM 7" of "COM 7 — /dev/pts/3"); other texts as they stand.
+inline QString Label(const QString& text) {
+    return text.section(QStringLiteral(" \u2014 "), 0, 0);
 }
 
-// Chooses the entry `text` as the user does (selection plus activation).
+// The labels of the entries of a drop-down list, top to bottom.
+inline QStringList Labels(const QComboBox& list) {
+    QStringList labels;
+    for (int i = 0; i < list.count(); ++i) {
+        labels << Label(list.itemText(i));
+    }
+    return labels;
+}
+
+// The label of the selected entry, or "<none>".
+inline QString Selected(const QComboBox& list) {
+    return list.currentIndex() < 0 ? QStringLiteral("<none>") : Label(list.currentText());
+}
+
+// Chooses the entry `text` as the user does (selection plus activation); a
+// port entry may be named by its label ("COM 2").
 inline void Choose(QComboBox& list, const QString& text) {
-    const int index = list.findText(text);
+    int index = list.findText(text);
+    for (int i = 0; index < 0 && i < list.count(); ++i) {
+        if (Label(list.itemText(i)) == text) {
+            index = i;
+        }
+    }
     if (index < 0) {
         throw std::runtime_error("no such entry: " + text.toStdString());
     }
@@ -66,6 +88,18 @@ private:
     QByteArray saved;
 };
 
+// What the system tells of its serial ports, as the test says, for the
+// lifetime of the object (then Qt's own again).
+class FakePortDescriptions {
+public:
+    explicit FakePortDescriptions(QList<PortDescriptions::Record> records) {
+        PortDescriptions::Install([records] { return records; });
+    }
+    ~FakePortDescriptions() { PortDescriptions::Install(nullptr); }
+    FakePortDescriptions(const FakePortDescriptions&) = delete;
+    FakePortDescriptions& operator=(const FakePortDescriptions&) = delete;
+};
+
 // A port map folder named by TRELM_PORTS for the lifetime of the object;
 // AddPort links a fresh pseudo-terminal as "comN".
 class PortFolder {
@@ -80,6 +114,10 @@ public:
                                         std::filesystem::path(dir.path().toStdString()) / name);
     }
     QString Path() const { return dir.path(); }
+    // The pseudo-terminal behind the `index`th port added ("/dev/pts/3").
+    QString DevicePath(size_t index) const {
+        return QString::fromStdString(ptys.at(index)->SlavePath());
+    }
 
 private:
     QTemporaryDir dir;

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 using options_test::Choose;
+using options_test::Labels;
 using options_test::PortFolder;
 using options_test::Selected;
 using options_test::Texts;
@@ -43,7 +44,7 @@ protected:
 TEST_F(OptionsRunOnce, StartsWithNothingChosenAndOkDisabled) {
     EXPECT_EQ(dialog.windowTitle(), "Setup Quarn-Loader");
     EXPECT_EQ(Texts(dialog.Languages()), (QStringList{"DEUTSCH", "ENGLISH"}));
-    EXPECT_EQ(Texts(dialog.Ports()), (QStringList{"AUTO", "COM 2"}));
+    EXPECT_EQ(Labels(dialog.Ports()), (QStringList{"AUTO", "COM 2"}));
     EXPECT_EQ(Selected(dialog.Languages()), "<none>");
     EXPECT_EQ(Selected(dialog.Ports()), "<none>");
     EXPECT_EQ(FolderField().text(), "");

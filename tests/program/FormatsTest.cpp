@@ -1,8 +1,9 @@
-// The texts the file lists show for sizes and time stamps, and the row
-// comparisons of the column sort.
+// The texts the file lists show for sizes and time stamps, the row
+// comparisons of the column sort, and the filling of translated templates.
 #include "ByteSize.h"
 #include "DateText.h"
 #include "TestFiles.h"
+#include "TextTemplate.h"
 #include "csort.h"
 
 #include <gtest/gtest.h>
@@ -247,6 +248,31 @@ TEST(CsortSort, YieldsAPermutationForAnyDates) {
                 }
             }
         }
+    }
+}
+
+// Translations are files users edit: whatever conversions they hold, only
+// "%s" and "%d" take values, and a value is never read as a template.
+TEST(TextTemplateFill, TakesValuesInOrderAndLeavesEverythingElse) {
+    struct Row {
+        const char* format;
+        QStringList values;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"COM %d \u2014 %s", {"7", "/dev/pts/3"}, "COM 7 \u2014 /dev/pts/3"},
+        {"100%% %s", {"done"}, "100% done"},
+        {"%n %x %5s %s", {"a"}, "%n %x %5s a"},
+        {"%s and %s", {"one"}, "one and "},
+        {"%s", {"a", "b"}, "a"},
+        {"%s-%s", {"%s", "%d"}, "%s-%d"},
+        {"50%", {"x"}, "50%"},
+        {"", {"x"}, ""},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(TextTemplate::Fill(QString::fromUtf8(row.format), row.values),
+                  QString::fromUtf8(row.expected))
+            << row.format;
     }
 }
 

@@ -38,6 +38,11 @@ int FakeMainWindow::LibraryError(int code) {
     return 0;
 }
 
+int FakeMainWindow::PortAccessDenied(const QStringList& devicePaths) {
+    calls.push_back({PORT_ACCESS_DENIED, 0, 0, devicePaths.join(u',')});
+    return 0;
+}
+
 int FakeMainWindow::Refresh() {
     calls.push_back({UM_REFRESH, 0, 0, {}});
     return 0;

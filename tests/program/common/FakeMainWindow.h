@@ -15,7 +15,8 @@
 class FakeMainWindow : public MainWindowMessages {
 public:
     // One message as it arrived; parameters a message does not have are 0
-    // (the language name of UM_CHANGE_LANGUAGE goes to `text`). The copy
+    // (the language name of UM_CHANGE_LANGUAGE and the device paths of
+    // PORT_ACCESS_DENIED, joined by ",", go to `text`). The copy
     // operations are counted apart.
     struct Call {
         Message message;
@@ -34,6 +35,7 @@ public:
     int ShowHidden() override;
     int FlushFileLibrary() override;
     int LibraryError(int code) override;
+    int PortAccessDenied(const QStringList& devicePaths) override;
     int Refresh() override;
     int DeviceListState(int fileCount, int deviceAnswered) override;
     int LocalListState(int fileCount, int value) override;

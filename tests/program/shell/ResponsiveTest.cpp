@@ -201,6 +201,40 @@ TEST_F(Responsive, QuitDuringASilentWaitEndsAtOnceWithBothFilesSaved) {
 
 // ---- A slow device -------------------------------------------------------------------------
 
+TEST_F(Responsive, AnAnsweringCopyIsNotReportedAsAWaitButAStalledPacketIs) {
+    ASSERT_TRUE(TestFiles::Write(folder.LocalFolder() + QStringLiteral("/slow.bin"), 1500));
+    TestMainWindow& w = StartWindow();
+    w.LocalList()->topLevelItem(0)->setSelected(true);
+    device.resetCounters();
+    // 15 packets of 100 ms each: the copy takes well over the half second
+    // after which the wait line shows, but the device answers all along;
+    // only the 12th packet keeps it waiting.
+    ASSERT_TRUE(device.addFault("CREATE_NV_FILE_DATA_PACKET@1-11=delay:100"));
+    ASSERT_TRUE(device.addFault("CREATE_NV_FILE_DATA_PACKET@12=delay:2000"));
+    std::size_t shownBefore12 = 0;
+    bool shownAt12 = false;
+    QTimer sampler;
+    sampler.setInterval(20);
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (w.WaitLine()->text().isEmpty()) {
+            return;
+        }
+        if (device.requestCount(devsim::cmd::CreateNvFileDataPacket) < 12) {
+            ++shownBefore12;
+        } else {
+            shownAt12 = true;
+        }
+    });
+    sampler.start();
+    w.CopyToDevice();
+    ASSERT_TRUE(w.WaitForIdle());
+    sampler.stop();
+    EXPECT_EQ(device.requestCount(devsim::cmd::CreateNvFileDataPacket), 15u);
+    EXPECT_EQ(shownBefore12, 0u);
+    EXPECT_TRUE(shownAt12);
+    EXPECT_TRUE(device.file("slow.bin").has_value());
+}
+
 TEST_F(Responsive, CancelActsAtOnceWhileAPacketIsUnderWay) {
     ASSERT_TRUE(TestFiles::Write(folder.LocalFolder() + QStringLiteral("/big.bin"), 2000));
     TestMainWindow& w = StartWindow();

@@ -2,6 +2,7 @@
 // seam, and in a process of its own), the first-run seam and the check of
 // the local folder.
 #include "LanguageReader.h"
+#include "ModalDialogs.h"
 #include "RecordingPrompter.h"
 #include "SettingsKeys.h"
 #include "ShellFolder.h"
@@ -9,6 +10,7 @@
 #include "TestMainWindow.h"
 #include "TextKeys.h"
 
+#include <QDialog>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -181,6 +183,38 @@ TEST_F(Startup, FirstRunChoicesAreStored) {
     EXPECT_EQ(folder.SettingOnDisk(APPLICATION, LOCAL_PATH), folder.LocalFolder());
     EXPECT_EQ(folder.SettingOnDisk(COM_SETUP, COM_PORT), QStringLiteral("7"));
     EXPECT_EQ(folder.SettingOnDisk(APPLICATION, STATUS), QStringLiteral("1"));
+}
+
+// A fresh installation on a machine without a usable port: the first-run
+// dialog reports that no COM port was found in the words of the error-message
+// file that the shipped settings name, under the program's name, although the
+// error-message file proper is loaded only after the dialog.
+TEST_F(Startup, FirstRunWithoutPortsShowsTheErrorTextUnderTheProgramName) {
+    ASSERT_TRUE(folder.WriteSettings({{APPLICATION, STATUS, QStringLiteral("0")}}));
+    LanguageReader errors;
+    ASSERT_TRUE(errors.Load(folder.Path(QStringLiteral("ERR_ENGLISH.txt"))));
+    const QString noPorts = errors.GetText(QLatin1String(TextKeys::ERR_NO_COMPORTS));
+    ASSERT_NE(noPorts, QLatin1String(TextKeys::ERR_NO_COMPORTS));
+
+    auto window = std::make_unique<TestMainWindow>();
+    window->realFirstRun = true;
+    QString dialogTitle;
+    size_t messagesWhileOpen = 0;
+    ModalDialogs::AnswerNext([&](QDialog* dialog) {
+        ASSERT_NE(dialog, nullptr);
+        dialogTitle = dialog->windowTitle();
+        messagesWhileOpen = prompter.messages.size();
+        ModalDialogs::Press(dialog, "ctl2");
+    });
+    EXPECT_FALSE(window->Start());
+
+    EXPECT_EQ(dialogTitle, QStringLiteral("Setup Quarn-Loader"));
+    ASSERT_EQ(messagesWhileOpen, 1u);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].text, noPorts);
+    EXPECT_EQ(prompter.messages[0].caption, kAppName);
+    // Cancelled: the program ends as before.
+    EXPECT_EQ(window->fatalExits, std::vector<int>{1});
 }
 
 struct InvalidFolderRow {

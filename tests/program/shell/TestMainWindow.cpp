@@ -50,5 +50,8 @@ bool TestMainWindow::WaitForIdle() {
 
 QuarnUIDlg::FirstRunChoice TestMainWindow::RunFirstRunSetup() {
     ++firstRunCalls;
+    if (realFirstRun) {
+        return QuarnUIDlg::RunFirstRunSetup();
+    }
     return firstRunChoice;
 }

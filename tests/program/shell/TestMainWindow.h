@@ -24,6 +24,9 @@ public:
     std::vector<int> fatalExits;
     int firstRunCalls = 0;
     FirstRunChoice firstRunChoice;
+    // Runs the program's own first-run dialog instead of answering with
+    // `firstRunChoice` (a test answers the dialog itself).
+    bool realFirstRun = false;
 
 protected:
     FirstRunChoice RunFirstRunSetup() override;
