@@ -75,12 +75,14 @@ run_asan() {
 
 # The tests where more than one thread runs our code.
 TSAN_TARGETS=(protocol_tests devsim_tests library_tests fault_tests
-    ProgramShellMainWindowTest ProgramTargetFileListTest ProgramShellResponsiveTest)
+    ProgramShellMainWindowTest ProgramTargetFileListTest ProgramShellResponsiveTest
+    ProgramShellDesktopTest)
 TSAN_TESTS='CallsFromTwoThreadsNeverOverlap|^DevsimPtyServer\.|^LibraryEmulator|^LineHangUp\.'
 TSAN_TESTS+='|^ProgramShellMainWindowTest\.MainWindow.*\.(StartWithThreeDeviceFilesFillsTheDeviceList|WaitWindowAndDisabledMainWindowWhileTheQueryRuns|NoActivationRefreshBeforeAQuerySucceeded)'
 TSAN_TESTS+='|^ProgramShellMainWindowTest\.MainWindowWithoutDevice\.'
 TSAN_TESTS+='|^ProgramTargetFileListTest\.DeviceList\.ReadByTheLinkShownOnTheInterfaceThread'
 TSAN_TESTS+='|^ProgramShellResponsiveTest\.'
+TSAN_TESTS+='|^ProgramShellDesktopTest\.'
 
 run_tsan() {
     local flags="-fsanitize=thread -fno-omit-frame-pointer $QUIET_FALSE_ALARMS"
