@@ -510,13 +510,8 @@ void FileList::dragLeaveEvent(QDragLeaveEvent* event) {
 }
 
 void FileList::dragEnterEvent(QDragEnterEvent* event) {
-    if (dropHandler && dropHandler(event->mimeData(), false)) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-        SetDropHighlight(true);
-    } else {
-        event->ignore();
-    }
+    // Entering is judged as moving over the pane is.
+    dragMoveEvent(event);
 }
 
 void FileList::dragMoveEvent(QDragMoveEvent* event) {
