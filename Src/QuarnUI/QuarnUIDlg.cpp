@@ -319,7 +319,10 @@ void QuarnUIDlg::CreateControls() {
         return line;
     };
     statusBar->addWidget(statusDeviceFiles);
-    statusBar->addWidget(separator());
+    // Without a device the count and its separator give way.
+    deviceSeparator = separator();
+    deviceSeparator->hide();
+    statusBar->addWidget(deviceSeparator);
     statusBar->addWidget(statusConnection, 1);
     statusBar->addWidget(waitLine, 1);
     statusBar->addPermanentWidget(separator());
@@ -1549,6 +1552,10 @@ void QuarnUIDlg::UpdateStatusBar() {
             text(TextKeys::STB_NOT_CONNECTED, QStringLiteral("Not connected \u00b7 %s")),
             {PortDescription()});
         statusDeviceFiles->clear();
+    }
+    // (A message of the status bar hides and brings back its parts itself.)
+    if (statusBar->currentMessage().isEmpty()) {
+        deviceSeparator->setVisible(!statusDeviceFiles->text().isEmpty());
     }
     statusConnection->setText(connection);
     statusLocalFiles->setText(

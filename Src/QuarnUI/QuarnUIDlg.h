@@ -343,6 +343,7 @@ private:
     QStatusBar* statusBar = nullptr;
     QLabel* statusDeviceFiles = nullptr;
     QLabel* statusConnection = nullptr;
+    QWidget* deviceSeparator = nullptr;
     QLabel* statusLocalFiles = nullptr;
     std::unique_ptr<QTemporaryDir> exportFolder;
     int exportCount = 0;
