@@ -2,9 +2,6 @@
 
 #include "FileList.h"
 
-#include <QDataStream>
-#include <QIODevice>
-
 namespace {
 
 QString UriListFormat() {
@@ -15,10 +12,7 @@ QString UriListFormat() {
 
 DeviceDragData::DeviceDragData(const QStringList& names, Exporter exporter)
     : names(names), exporter(std::move(exporter)) {
-    QByteArray encoded;
-    QDataStream stream(&encoded, QIODevice::WriteOnly);
-    stream << names;
-    setData(FileList::DeviceRowsFormat(), encoded);
+    setData(FileList::DeviceRowsFormat(), FileList::EncodeNames(names));
 }
 
 QStringList DeviceDragData::formats() const {

@@ -11,6 +11,7 @@
 #include <QDataStream>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QIODevice>
 #include <QItemSelection>
 #include <QMenu>
 #include <QMimeData>
@@ -416,6 +417,24 @@ QStringList FileList::DraggedNames(const QMimeData* data, const QString& format)
         names.clear();
     }
     return names;
+}
+
+QByteArray FileList::EncodeNames(const QStringList& names) {
+    QByteArray encoded;
+    QDataStream stream(&encoded, QIODevice::WriteOnly);
+    stream << names;
+    return encoded;
+}
+
+QList<int> FileList::FindRows(const QStringList& names) const {
+    QList<int> rows;
+    for (const QString& name : names) {
+        const int row = FindRow(name);
+        if (row >= 0) {
+            rows.append(row);
+        }
+    }
+    return rows;
 }
 
 QStringList FileList::SelectedNames() const {

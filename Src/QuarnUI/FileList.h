@@ -84,6 +84,8 @@ public:
     // The names a drag of the other pane carries in `format`; empty when
     // `data` holds none.
     static QStringList DraggedNames(const QMimeData* data, const QString& format);
+    // The names encoded for a drag, as DraggedNames reads them back.
+    static QByteArray EncodeNames(const QStringList& names);
     // Decides about data dragged over the list: answers whether it may be
     // dropped now, and with `drop` set also takes it. Without a handler the
     // list takes no drops.
@@ -101,6 +103,8 @@ public:
     std::int64_t TotalBytes() const;
     // The first row whose file name is `name`; -1 when there is none.
     int FindRow(const QString& name) const;
+    // The rows of the names that are in the list, in the order of `names`.
+    QList<int> FindRows(const QStringList& names) const;
 
     // Rows by index, in list order.
     int RowCount() const { return topLevelItemCount(); }

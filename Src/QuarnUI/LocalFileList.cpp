@@ -9,8 +9,6 @@
 #include "TextKeys.h"
 
 #include <QApplication>
-#include <QDataStream>
-#include <QIODevice>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -488,10 +486,7 @@ QMimeData* LocalFileList::DragData() const {
         return nullptr;
     }
     auto* data = new QMimeData;
-    QByteArray encoded;
-    QDataStream stream(&encoded, QIODevice::WriteOnly);
-    stream << names;
-    data->setData(LocalRowsFormat(), encoded);
+    data->setData(LocalRowsFormat(), EncodeNames(names));
     QList<QUrl> urls;
     for (const QString& name : names) {
         urls.append(QUrl::fromLocalFile(folder + name));

@@ -24,13 +24,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDataStream>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
-#include <QGridLayout>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -1329,14 +1327,8 @@ bool QuarnUIDlg::DropOnDevice(const QMimeData* data, bool drop) {
     if (data->hasFormat(FileList::LocalRowsFormat())) {
         // Rows of the local pane: the same files, with their marks, as the
         // copy button takes them.
-        QList<int> rows;
-        for (const QString& name : FileList::DraggedNames(data, FileList::LocalRowsFormat())) {
-            const int row = m_localList->FindRow(name);
-            if (row >= 0) {
-                rows.append(row);
-            }
-        }
-        files = LocalRowFiles(rows);
+        files = LocalRowFiles(
+            m_localList->FindRows(FileList::DraggedNames(data, FileList::LocalRowsFormat())));
     } else if (data->hasUrls()) {
         // Files from a file manager, from wherever they are.
         for (const QUrl& url : data->urls()) {
@@ -1389,13 +1381,8 @@ bool QuarnUIDlg::DropOnLocal(const QMimeData* data, bool drop) {
     if (data == nullptr || !data->hasFormat(FileList::DeviceRowsFormat()) || !CanTakeDrop()) {
         return false;
     }
-    QList<int> rows;
-    for (const QString& name : FileList::DraggedNames(data, FileList::DeviceRowsFormat())) {
-        const int row = m_targetList->FindRow(name);
-        if (row >= 0) {
-            rows.append(row);
-        }
-    }
+    const QList<int> rows =
+        m_targetList->FindRows(FileList::DraggedNames(data, FileList::DeviceRowsFormat()));
     if (rows.isEmpty() || !drop) {
         return !rows.isEmpty();
     }
@@ -1405,14 +1392,7 @@ bool QuarnUIDlg::DropOnLocal(const QMimeData* data, bool drop) {
 }
 
 QList<QUrl> QuarnUIDlg::ExportDeviceFiles(const QStringList& names) {
-    QList<int> rows;
-    for (const QString& name : names) {
-        const int row = m_targetList->FindRow(name);
-        if (row >= 0) {
-            rows.append(row);
-        }
-    }
-    const QList<CopyFile> files = DeviceRowFiles(rows);
+    const QList<CopyFile> files = DeviceRowFiles(m_targetList->FindRows(names));
     if (files.isEmpty() || m_progress != nullptr || !m_link->BeginOperation()) {
         QApplication::beep();
         return {};
@@ -1427,7 +1407,8 @@ QList<QUrl> QuarnUIDlg::ExportDeviceFiles(const QStringList& names) {
     const QString folder = exportFolder->path() + QStringLiteral("/drag%1/").arg(++exportCount);
     if (!exportFolder->isValid() || !QDir().mkpath(folder)) {
         m_link->EndOperation();
-        ShowProgramError(SystemError::FromErrno(EACCES));
+        // Said once the file manager has its (empty) answer.
+        QTimer::singleShot(0, this, [this] { ShowProgramError(SystemError::FromErrno(EACCES)); });
         return {};
     }
     m_link->ClearCancel();
